@@ -1,0 +1,49 @@
+#!/usr/bin/env bash
+# Builds if needed, then runs every test of every package and prints ctest's summary per
+# package and one total line. Exits non-zero on any failure.
+# Usage: scripts/test.sh [--sanitizer none|asan|tsan]
+set -euo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+parse_variant "$@"
+
+"${REPO_ROOT}/scripts/build.sh" "$@"
+
+source_underlay
+set +u
+# shellcheck disable=SC1091
+source "${INSTALL_BASE}/setup.bash"
+set -u
+
+export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:strict_string_checks=1"
+export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1"
+
+passed=0
+failed=0
+for ctest_file in "${BUILD_BASE}"/*/CTestTestfile.cmake; do
+  package_build="$(dirname "${ctest_file}")"
+  package="$(basename "${package_build}")"
+  echo "=== ${package} (${VARIANT})"
+  log_file="$(mktemp)"
+  set +e
+  ctest --test-dir "${package_build}" --output-on-failure 2>&1 | tee "${log_file}"
+  set -e
+  summary="$(grep -E "tests passed, [0-9]+ tests? failed out of [0-9]+" "${log_file}" | tail -1 || true)"
+  if [[ -z "${summary}" ]]; then
+    if grep -q "No tests were found" "${log_file}"; then
+      rm -f "${log_file}"
+      continue
+    fi
+    echo "no ctest summary for ${package}" >&2
+    failed=$((failed + 1))
+  else
+    total="$(sed -E 's/.*out of ([0-9]+).*/\1/' <<<"${summary}")"
+    package_failed="$(sed -E 's/.* ([0-9]+) tests? failed.*/\1/' <<<"${summary}")"
+    passed=$((passed + total - package_failed))
+    failed=$((failed + package_failed))
+  fi
+  rm -f "${log_file}"
+done
+
+echo "Total: ${passed} passed, ${failed} failed"
+[[ "${failed}" -eq 0 && "${passed}" -gt 0 ]]
