@@ -1,0 +1,168 @@
+// Copyright 2026 Velmarin developers
+// Licensed under the Apache License, Version 2.0
+
+#ifndef ENGINE_FIXTURE_HPP_
+#define ENGINE_FIXTURE_HPP_
+
+#include <gtest/gtest.h>
+#include <spdlog/details/os.h>
+#include <spdlog/sinks/base_sink.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "common_util/log_holder.hpp"
+#include "execute_engine/execute_engine.hpp"
+#include "rclcpp/rclcpp.hpp"
+
+namespace engine_test
+{
+
+// Keeps the program logger's messages with the thread that wrote each.
+class LogCapture : public spdlog::sinks::base_sink<std::mutex>
+{
+public:
+  // Lines holding `text`, written by the calling thread or by any other thread.
+  size_t CountOnThisThread(const std::string & text) { return Count(text, true); }
+  size_t CountOnOtherThreads(const std::string & text) { return Count(text, false); }
+  size_t CountAll(const std::string & text) { return Count(text, true) + Count(text, false); }
+
+  void Clear()
+  {
+    std::lock_guard<std::mutex> guard(mutex_);
+    lines_.clear();
+  }
+
+protected:
+  void sink_it_(const spdlog::details::log_msg & msg) override
+  {
+    lines_.push_back({msg.thread_id, std::string(msg.payload.data(), msg.payload.size())});
+  }
+  void flush_() override {}
+
+private:
+  struct Line
+  {
+    size_t thread_id;
+    std::string text;
+  };
+
+  size_t Count(const std::string & text, bool on_this_thread)
+  {
+    const size_t this_thread = spdlog::details::os::thread_id();
+    std::lock_guard<std::mutex> guard(mutex_);
+    size_t count = 0;
+    for (const Line & line : lines_) {
+      if ((line.thread_id == this_thread) == on_this_thread && line.text.find(text) != line.npos) {
+        ++count;
+      }
+    }
+    return count;
+  }
+
+  std::vector<Line> lines_;
+};
+
+// Sets the program logger up (once per process, in a temporary directory) with a LogCapture.
+inline std::shared_ptr<LogCapture> CaptureProgramLog()
+{
+  static const std::shared_ptr<LogCapture> capture = [] {
+    const auto dir =
+      std::filesystem::temp_directory_path() / ("engine_test_log_" + std::to_string(::getpid()));
+    common_util::LogInstance()->InitLog((dir / "log").string(), 1, "engine_test");
+    auto sink = std::make_shared<LogCapture>();
+    common_util::LogInstance()->GetLogger()->sinks().push_back(sink);
+    return sink;
+  }();
+  return capture;
+}
+
+// The engine initialised with trees from text on an rclcpp node, and helpers to send requests.
+class EngineTest : public ::testing::Test
+{
+protected:
+  using Request = execute_engine::ExecuteEngine::Request;
+  using Response = execute_engine::ExecuteEngine::Response;
+
+  struct Sent
+  {
+    bool handled;
+    std::shared_ptr<Request> request;
+    std::shared_ptr<Response> response;
+  };
+
+  static void SetUpTestSuite()
+  {
+    log_ = CaptureProgramLog();
+    if (!rclcpp::ok()) {
+      rclcpp::init(0, nullptr);
+    }
+    node_ = std::make_shared<rclcpp::Node>("engine_test_node");
+  }
+
+  static void TearDownTestSuite() { node_.reset(); }
+
+  void SetUp() override { log_->Clear(); }
+
+  // A test that leaves the ticking thread running has it stopped here.
+  void TearDown() override
+  {
+    if (engine()->IsTicking()) {
+      engine()->Init(node_, TreeXml("<AlwaysSuccess/>"), true);
+    }
+  }
+
+  static execute_engine::ExecuteEngine * engine() { return g_execute_engine; }
+
+  static std::string TreeXml(const std::string & body)
+  {
+    return "<root main_tree_to_execute=\"Main\"><BehaviorTree ID=\"Main\">" + body +
+           "</BehaviorTree></root>";
+  }
+
+  void InitTree(const std::string & body)
+  {
+    ASSERT_TRUE(engine()->Init(node_, TreeXml(body), true));
+    log_->Clear();
+  }
+
+  static Sent Send(int model_id, int cmd)
+  {
+    Sent sent{false, std::make_shared<Request>(), std::make_shared<Response>()};
+    sent.request->command.model_id = model_id;
+    sent.request->command.cmd = cmd;
+    sent.handled = engine()->ScheduleRequest(sent.request, sent.response);
+    return sent;
+  }
+
+  // Waits (bounded) for the ticking thread to end; false if it still runs.
+  static bool WaitUntilIdle()
+  {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (engine()->IsTicking() && std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return !engine()->IsTicking();
+  }
+
+  static void ExpectStatusCleared()
+  {
+    const execute_engine::StatusBlock * status = engine()->GetStatus();
+    EXPECT_EQ(status->success_count, 0u);
+    EXPECT_EQ(status->failure_count, 0u);
+    EXPECT_EQ(status->error_code, 0);
+  }
+
+  static inline std::shared_ptr<LogCapture> log_;
+  static inline std::shared_ptr<rclcpp::Node> node_;
+};
+
+}  // namespace engine_test
+
+#endif  // ENGINE_FIXTURE_HPP_
