@@ -15,6 +15,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "common_util/log_holder.hpp"
@@ -28,53 +29,41 @@ namespace engine_test
 class LogCapture : public spdlog::sinks::base_sink<std::mutex>
 {
 public:
-  // Lines holding `text`, written by the calling thread or by any other thread.
-  size_t CountOnThisThread(const std::string & text) { return Count(text, true); }
-  size_t CountOnOtherThreads(const std::string & text) { return Count(text, false); }
-  size_t CountAll(const std::string & text) { return Count(text, true) + Count(text, false); }
+  // Messages holding `text`, written by the calling thread (`here`) or by other threads.
+  size_t Count(const std::string & text, bool here = true)
+  {
+    const size_t this_thread = spdlog::details::os::thread_id();
+    std::lock_guard<std::mutex> guard(mutex_);
+    size_t count = 0;
+    for (const auto & [thread_id, message] : messages_) {
+      count += (thread_id == this_thread) == here && message.find(text) != message.npos;
+    }
+    return count;
+  }
 
   void Clear()
   {
     std::lock_guard<std::mutex> guard(mutex_);
-    lines_.clear();
+    messages_.clear();
   }
 
 protected:
   void sink_it_(const spdlog::details::log_msg & msg) override
   {
-    lines_.push_back({msg.thread_id, std::string(msg.payload.data(), msg.payload.size())});
+    messages_.emplace_back(msg.thread_id, std::string(msg.payload.data(), msg.payload.size()));
   }
   void flush_() override {}
 
 private:
-  struct Line
-  {
-    size_t thread_id;
-    std::string text;
-  };
-
-  size_t Count(const std::string & text, bool on_this_thread)
-  {
-    const size_t this_thread = spdlog::details::os::thread_id();
-    std::lock_guard<std::mutex> guard(mutex_);
-    size_t count = 0;
-    for (const Line & line : lines_) {
-      if ((line.thread_id == this_thread) == on_this_thread && line.text.find(text) != line.npos) {
-        ++count;
-      }
-    }
-    return count;
-  }
-
-  std::vector<Line> lines_;
+  std::vector<std::pair<size_t, std::string>> messages_;
 };
 
-// Sets the program logger up (once per process, in a temporary directory) with a LogCapture.
+// Sets the program logger up once per process, in a temporary directory, with a LogCapture.
 inline std::shared_ptr<LogCapture> CaptureProgramLog()
 {
   static const std::shared_ptr<LogCapture> capture = [] {
     const auto dir =
-      std::filesystem::temp_directory_path() / ("engine_test_log_" + std::to_string(::getpid()));
+      std::filesystem::temp_directory_path() / ("engine_test_" + std::to_string(::getpid()));
     common_util::LogInstance()->InitLog((dir / "log").string(), 1, "engine_test");
     auto sink = std::make_shared<LogCapture>();
     common_util::LogInstance()->GetLogger()->sinks().push_back(sink);
@@ -83,7 +72,7 @@ inline std::shared_ptr<LogCapture> CaptureProgramLog()
   return capture;
 }
 
-// The engine initialised with trees from text on an rclcpp node, and helpers to send requests.
+// The engine with trees built from text on an rclcpp node, and requests sent to it.
 class EngineTest : public ::testing::Test
 {
 protected:
@@ -106,11 +95,9 @@ protected:
     node_ = std::make_shared<rclcpp::Node>("engine_test_node");
   }
 
-  static void TearDownTestSuite() { node_.reset(); }
-
   void SetUp() override { log_->Clear(); }
 
-  // A test that leaves the ticking thread running has it stopped here.
+  // Stops a ticking thread that a test left running.
   void TearDown() override
   {
     if (engine()->IsTicking()) {
@@ -141,7 +128,7 @@ protected:
     return sent;
   }
 
-  // Waits (bounded) for the ticking thread to end; false if it still runs.
+  // Waits, bounded, for the ticking thread to end; false if it still runs.
   static bool WaitUntilIdle()
   {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
@@ -151,12 +138,10 @@ protected:
     return !engine()->IsTicking();
   }
 
-  static void ExpectStatusCleared()
+  static bool StatusCleared()
   {
     const execute_engine::StatusBlock * status = engine()->GetStatus();
-    EXPECT_EQ(status->success_count, 0u);
-    EXPECT_EQ(status->failure_count, 0u);
-    EXPECT_EQ(status->error_code, 0);
+    return status->success_count == 0 && status->failure_count == 0 && status->error_code == 0;
   }
 
   static inline std::shared_ptr<LogCapture> log_;

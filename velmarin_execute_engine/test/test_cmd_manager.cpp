@@ -5,6 +5,7 @@
 
 #include <map>
 #include <set>
+#include <string>
 
 #include "engine_fixture.hpp"
 #include "execute_engine/cmd_manager.hpp"
@@ -13,92 +14,70 @@ namespace
 {
 
 using BT::NodeStatus;
-using execute_engine::CmdManager;
-using Request = execute_engine::ExecuteEngine::Request;
-
-Request MakeRequest(int model_id, int cmd)
-{
-  Request request;
-  request.command.model_id = model_id;
-  request.command.cmd = cmd;
-  return request;
-}
 
 class SentinelTest : public ::testing::Test
 {
 protected:
-  void SetUp() override
+  void SetUp() override { log_->Clear(); }
+
+  // Asks the Sentinel of `model` about a request for `model_id` and `cmd`, with counters as an
+  // earlier node of the same tick may have left them.
+  NodeStatus Ask(int model, int model_id, int cmd)
   {
-    log_ = engine_test::CaptureProgramLog();
-    log_->Clear();
+    execute_engine::ExecuteEngine::Request request;
+    request.command.model_id = model_id;
+    request.command.cmd = cmd;
+    *status_ = execute_engine::StatusBlock{3, 4, 5};
+    return execute_engine::CmdManager::GetInstance()->Sentinel(model, &request);
   }
 
-  // Counters as an earlier node of the same tick may have left them.
-  static void DirtyCounters()
+  bool CountersCleared() const
   {
-    g_execute_engine->GetStatus()->success_count = 3;
-    g_execute_engine->GetStatus()->failure_count = 4;
-    g_execute_engine->GetStatus()->error_code = 5;
+    return status_->success_count == 0 && status_->failure_count == 0;
   }
 
-  std::shared_ptr<engine_test::LogCapture> log_;
-  const CmdManager * table_ = CmdManager::GetInstance();
+  std::shared_ptr<engine_test::LogCapture> log_ = engine_test::CaptureProgramLog();
+  execute_engine::StatusBlock * status_ = g_execute_engine->GetStatus();
 };
 
-TEST_F(SentinelTest, EachModelAcceptsExactlyItsCommands)
+TEST_F(SentinelTest, EachModelAcceptsExactlyItsCommandsAndClearsTheCounters)
 {
   // Command code to the models that accept it.
   const std::map<int, std::set<int>> accepted_by = {
-    {1, {1}},          {2, {1, 2, 4, 5}}, {8, {1, 2, 4, 5}}, {101, {1, 2, 4, 5}},
-    {102, {2, 4}},     {4, {2, 3, 4, 5}}, {5, {2, 3, 4, 5}}, {6, {2, 3, 4, 5}},
-    {7, {2, 3, 4, 5}}, {201, {3, 4}},     {202, {4}},        {301, {5}},
-    {302, {5}},        {401, {6}},        {402, {6}},        {403, {2, 4, 6}},
-    {0, {}},           {3, {}},           {9, {}},           {-1, {}},
-    {103, {}},         {999, {}},
-  };
+    {1, {1}},          {2, {1, 2, 4, 5}}, {8, {1, 2, 4, 5}}, {101, {1, 2, 4, 5}}, {102, {2, 4}},
+    {4, {2, 3, 4, 5}}, {5, {2, 3, 4, 5}}, {6, {2, 3, 4, 5}}, {7, {2, 3, 4, 5}},   {201, {3, 4}},
+    {202, {4}},        {301, {5}},        {302, {5}},        {401, {6}},          {402, {6}},
+    {403, {2, 4, 6}},  {0, {}},           {3, {}},           {103, {}},           {-1, {}}};
   for (const auto & [cmd, models] : accepted_by) {
     for (int model = 1; model <= 6; ++model) {
-      const Request request = MakeRequest(model, cmd);
-      const NodeStatus expected =
-        models.count(model) != 0 ? NodeStatus::SUCCESS : NodeStatus::FAILURE;
-      EXPECT_EQ(table_->Sentinel(model, &request), expected) << "model " << model << " cmd " << cmd;
+      const bool accepted = models.count(model) != 0;
+      EXPECT_EQ(Ask(model, model, cmd), accepted ? NodeStatus::SUCCESS : NodeStatus::FAILURE)
+        << "model " << model << " cmd " << cmd;
+      // Cleared also when the command is refused.
+      EXPECT_TRUE(CountersCleared());
+      EXPECT_EQ(status_->error_code, 5);
+      EXPECT_EQ(
+        log_->Count(
+          "cmd:" + std::to_string(cmd) + " is not support by model:" + std::to_string(model)),
+        accepted ? 0u : 1u);
     }
   }
 }
 
-TEST_F(SentinelTest, OnlyTheRequestsOwnModelClearsTheCounters)
+TEST_F(SentinelTest, OtherModelsFailSilentlyAndUnknownModelIdsLoudly)
 {
-  const Request sweep_work = MakeRequest(4, 201);
   for (int model : {1, 2, 3, 5, 6}) {
-    DirtyCounters();
-    EXPECT_EQ(table_->Sentinel(model, &sweep_work), NodeStatus::FAILURE);
-    EXPECT_EQ(g_execute_engine->GetStatus()->failure_count, 4u);
+    EXPECT_EQ(Ask(model, 4, 201), NodeStatus::FAILURE);
+    EXPECT_EQ(status_->failure_count, 4u);
   }
-  EXPECT_EQ(table_->Sentinel(4, &sweep_work), NodeStatus::SUCCESS);
-  EXPECT_EQ(g_execute_engine->GetStatus()->success_count, 0u);
-  EXPECT_EQ(g_execute_engine->GetStatus()->failure_count, 0u);
-  EXPECT_EQ(g_execute_engine->GetStatus()->error_code, 5);
+  EXPECT_EQ(log_->Count("not support"), 0u);
 
-  // The own model clears them also when it refuses the command, and says why.
-  const Request procter_move = MakeRequest(3, 101);
-  DirtyCounters();
-  EXPECT_EQ(table_->Sentinel(3, &procter_move), NodeStatus::FAILURE);
-  EXPECT_EQ(g_execute_engine->GetStatus()->failure_count, 0u);
-  EXPECT_EQ(log_->CountAll("cmd:101 is not support by model:3"), 1u);
-  EXPECT_EQ(log_->CountAll("not support"), 1u) << "other models must stay silent";
-}
-
-TEST_F(SentinelTest, UnknownModelIdFailsEverySentinelLoudlyWithoutClearing)
-{
   for (int model_id : {0, 7, -1}) {
-    const Request request = MakeRequest(model_id, 101);
     for (int model = 1; model <= 6; ++model) {
-      DirtyCounters();
-      EXPECT_EQ(table_->Sentinel(model, &request), NodeStatus::FAILURE);
-      EXPECT_EQ(g_execute_engine->GetStatus()->failure_count, 4u);
+      EXPECT_EQ(Ask(model, model_id, 101), NodeStatus::FAILURE);
+      EXPECT_EQ(status_->failure_count, 4u);
     }
-    EXPECT_EQ(
-      log_->CountAll("model id:" + std::to_string(model_id) + " is not support current"), 6u);
+    EXPECT_EQ(log_->Count("model id:" + std::to_string(model_id) + " is not support current"), 6u);
   }
 }
 
