@@ -1,0 +1,50 @@
+#ifndef BEHAVIORTREE_CPP_V3__ACTION_NODE_H_
+#define BEHAVIORTREE_CPP_V3__ACTION_NODE_H_
+
+#include <functional>
+#include <string>
+
+#include "behaviortree_cpp_v3/leaf_node.h"
+
+namespace BT
+{
+/// Base of the actions. A derived class supplies tick() and halt(); an action that returns
+/// RUNNING is ticked again until it returns SUCCESS or FAILURE, or is halted.
+class ActionNodeBase : public LeafNode
+{
+public:
+  ActionNodeBase(const std::string & name, const NodeConfiguration & config);
+
+  NodeType type() const final;
+};
+
+/// An action that finishes within its tick: returning RUNNING raises LogicError.
+class SyncActionNode : public ActionNodeBase
+{
+public:
+  SyncActionNode(const std::string & name, const NodeConfiguration & config);
+
+  NodeStatus executeTick() override;
+
+  /// A synchronous action has nothing to stop; halting sets it back to IDLE.
+  void halt() final;
+};
+
+/// A synchronous action whose tick is a function object, as registerSimpleAction makes it.
+class SimpleActionNode : public SyncActionNode
+{
+public:
+  using TickFunctor = std::function<NodeStatus(TreeNode &)>;
+
+  SimpleActionNode(
+    const std::string & name, TickFunctor tick_functor, const NodeConfiguration & config);
+
+protected:
+  NodeStatus tick() final;
+
+  TickFunctor tick_functor_;
+};
+
+}  // namespace BT
+
+#endif  // BEHAVIORTREE_CPP_V3__ACTION_NODE_H_

@@ -1,0 +1,42 @@
+#include "behaviortree_cpp_v3/action_node.h"
+
+namespace BT
+{
+ActionNodeBase::ActionNodeBase(const std::string & name, const NodeConfiguration & config)
+: LeafNode(name, config)
+{
+}
+
+NodeType ActionNodeBase::type() const { return NodeType::ACTION; }
+
+SyncActionNode::SyncActionNode(const std::string & name, const NodeConfiguration & config)
+: ActionNodeBase(name, config)
+{
+}
+
+NodeStatus SyncActionNode::executeTick()
+{
+  const NodeStatus status = ActionNodeBase::executeTick();
+  if (status == NodeStatus::RUNNING) {
+    throw LogicError("SyncActionNode MUST never return RUNNING");
+  }
+  return status;
+}
+
+void SyncActionNode::halt() { setStatus(NodeStatus::IDLE); }
+
+SimpleActionNode::SimpleActionNode(
+  const std::string & name, TickFunctor tick_functor, const NodeConfiguration & config)
+: SyncActionNode(name, config), tick_functor_(std::move(tick_functor))
+{
+}
+
+NodeStatus SimpleActionNode::tick()
+{
+  if (status() == NodeStatus::IDLE) {
+    setStatus(NodeStatus::RUNNING);
+  }
+  return tick_functor_(*this);
+}
+
+}  // namespace BT

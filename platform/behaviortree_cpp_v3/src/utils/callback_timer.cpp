@@ -1,0 +1,85 @@
+#include "behaviortree_cpp_v3/utils/callback_timer.h"
+
+namespace BT
+{
+CallbackTimer::~CallbackTimer()
+{
+  {
+    std::unique_lock<std::mutex> lock(mutex_);
+    stopping_ = true;
+    pending_.clear();
+  }
+  changed_.notify_all();
+  if (worker_.joinable()) {
+    worker_.join();
+  }
+}
+
+uint64_t CallbackTimer::add(std::chrono::milliseconds delay, Callback callback)
+{
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (!worker_.joinable()) {
+    worker_ = std::thread([this] { run(); });
+  }
+  const uint64_t id = next_id_++;
+  pending_.emplace(Clock::now() + delay, Timer{id, std::move(callback)});
+  changed_.notify_all();
+  return id;
+}
+
+bool CallbackTimer::cancel(uint64_t id)
+{
+  std::unique_lock<std::mutex> lock(mutex_);
+  for (auto it = pending_.begin(); it != pending_.end(); ++it) {
+    if (it->second.id == id) {
+      pending_.erase(it);
+      return true;
+    }
+  }
+  waitWhileRunning(lock, id);
+  return false;
+}
+
+void CallbackTimer::cancelAll()
+{
+  std::unique_lock<std::mutex> lock(mutex_);
+  pending_.clear();
+  if (running_id_ != 0) {
+    waitWhileRunning(lock, running_id_);
+  }
+}
+
+void CallbackTimer::waitWhileRunning(std::unique_lock<std::mutex> & lock, uint64_t id)
+{
+  // A callback that cancels its own timer must not wait for itself.
+  if (std::this_thread::get_id() == worker_.get_id()) {
+    return;
+  }
+  changed_.wait(lock, [this, id] { return running_id_ != id; });
+}
+
+void CallbackTimer::run()
+{
+  std::unique_lock<std::mutex> lock(mutex_);
+  while (!stopping_) {
+    if (pending_.empty()) {
+      changed_.wait(lock);
+      continue;
+    }
+    const auto first = pending_.begin();
+    if (Clock::now() < first->first) {
+      changed_.wait_until(lock, first->first);
+      continue;
+    }
+    Timer due = std::move(first->second);
+    pending_.erase(first);
+    running_id_ = due.id;
+    lock.unlock();
+    due.callback();
+    lock.lock();
+    running_id_ = 0;
+    changed_.notify_all();
+  }
+}
+
+}  // namespace BT
