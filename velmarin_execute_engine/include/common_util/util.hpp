@@ -1,0 +1,118 @@
+// Copyright 2026 Velmarin developers
+// Licensed under the Apache License, Version 2.0
+
+#ifndef COMMON_UTIL__UTIL_HPP_
+#define COMMON_UTIL__UTIL_HPP_
+
+#include <atomic>
+#include <chrono>
+#include <future>
+#include <memory>
+#include <string>
+
+#include "common_util/log_holder.hpp"
+#include "rclcpp/rclcpp.hpp"
+#include "rosidl_runtime_cpp/message_initialization.hpp"
+
+namespace common_util
+{
+
+// The request and the reply slot of one blocking call of service type S. Both messages are
+// created fully initialised on construction; the caller fills `request`, calls
+// SyncCallService and reads `response` only after a true result.
+template <typename S>
+class ServiceCallHolder
+{
+public:
+  ServiceCallHolder()
+  : request(new typename S::Request(rosidl_runtime_cpp::MessageInitialization::ALL)),
+    response(new typename S::Response(rosidl_runtime_cpp::MessageInitialization::ALL))
+  {
+  }
+
+  std::shared_ptr<typename S::Request> request;
+  // Replaced by the server's response object when a call succeeds; untouched otherwise.
+  std::shared_ptr<typename S::Response> response;
+};
+
+// Blocking call through a temporary client on `node`, which must belong to no executor: waits
+// up to `service_timeout` for the service, sends `holder.request` and spins `node` on the
+// calling thread for up to `response_timeout`. True only when the reply arrived; it is then
+// moved into `holder.response`. Every failure is logged. One call at a time per node.
+template <typename S>
+bool SyncCallService(
+  std::shared_ptr<rclcpp::Node> node, std::string service_name, ServiceCallHolder<S> & holder,
+  std::chrono::milliseconds response_timeout, std::chrono::milliseconds service_timeout)
+{
+  if (!node || service_name.empty()) {
+    return false;
+  }
+  auto node_base = node->get_node_base_interface();
+  if (node_base->get_associated_with_executor_atomic().load(std::memory_order_relaxed)) {
+    EE_LOG_ERROR(
+      "SyncCallService server:{} err_info:{}", service_name,
+      std::string("Node '") + node_base->get_fully_qualified_name() +
+        "' has already been added to an executor.");
+    return false;
+  }
+
+  auto client = node->create_client<S>(service_name, rmw_qos_profile_services_default, nullptr);
+  if (!client->wait_for_service(service_timeout)) {
+    EE_LOG_ERROR(" server:{} not exist", service_name);
+    return false;
+  }
+
+  auto pending = client->async_send_request(holder.request);
+  const rclcpp::FutureReturnCode outcome =
+    rclcpp::spin_until_future_complete(node_base, pending.future, response_timeout);
+  if (outcome == rclcpp::FutureReturnCode::SUCCESS) {
+    holder.response = pending.future.get();
+    return true;
+  }
+  // After a shutdown nothing spins the node any more, so the reply must not be waited for.
+  client->remove_pending_request(pending.request_id);
+  if (outcome == rclcpp::FutureReturnCode::TIMEOUT) {
+    EE_LOG_ERROR("SyncCallService server:{} timeout", service_name);
+  } else {
+    EE_LOG_ERROR("SyncCallService server:{} interrupted", service_name);
+  }
+  return false;
+}
+
+// Blocking call through `client`, whose reply an executor on another thread must deliver:
+// waits up to `service_timeout` for the service, sends `holder.request` and waits up to
+// `response_timeout` for the reply without spinning anything. True only when the reply
+// arrived; it is then moved into `holder.response`. Every failure is logged.
+template <typename S>
+bool SyncCallService(
+  std::shared_ptr<rclcpp::Client<S>> client, ServiceCallHolder<S> & holder,
+  std::chrono::milliseconds response_timeout, std::chrono::milliseconds service_timeout)
+{
+  if (!client) {
+    EE_LOG_ERROR("SyncCallService client is nullptr");
+    return false;
+  }
+  const std::string service_name = client->get_service_name();
+  if (!client->wait_for_service(service_timeout)) {
+    EE_LOG_ERROR("server:{} not exist", service_name);
+    return false;
+  }
+
+  auto pending = client->async_send_request(holder.request);
+  const std::future_status status = pending.future.wait_for(response_timeout);
+  if (status == std::future_status::ready) {
+    holder.response = pending.future.get();
+    return true;
+  }
+  if (status == std::future_status::timeout) {
+    EE_LOG_ERROR("SyncCallService server:{} timeout", service_name);
+  } else {
+    EE_LOG_ERROR("SyncCallService server:{} wait_for deferred", service_name);
+  }
+  client->remove_pending_request(pending.request_id);
+  return false;
+}
+
+}  // namespace common_util
+
+#endif  // COMMON_UTIL__UTIL_HPP_

@@ -1,0 +1,41 @@
+// Copyright 2026 Velmarin developers
+// Licensed under the Apache License, Version 2.0
+
+#ifndef EXECUTE_ENGINE_TEST_SUPPORT__BACKGROUND_EXECUTOR_HPP_
+#define EXECUTE_ENGINE_TEST_SUPPORT__BACKGROUND_EXECUTOR_HPP_
+
+#include <cstddef>
+#include <future>
+#include <memory>
+#include <thread>
+
+#include "rclcpp/rclcpp.hpp"
+
+namespace execute_engine_test_support
+{
+
+// A MultiThreadedExecutor spinning on threads of its own from construction to destruction.
+// It serves the simulated peers, and the system's nodes where a test needs them spun as the
+// process's executor would. Spinning also ends when ROS is shut down.
+class BackgroundExecutor
+{
+public:
+  explicit BackgroundExecutor(size_t threads);
+  // Stops spinning and waits for its threads; the nodes it held are free again.
+  ~BackgroundExecutor();
+
+  BackgroundExecutor(const BackgroundExecutor &) = delete;
+  BackgroundExecutor & operator=(const BackgroundExecutor &) = delete;
+
+  void AddNode(const rclcpp::Node::SharedPtr & node);
+  void RemoveNode(const rclcpp::Node::SharedPtr & node);
+
+private:
+  rclcpp::executors::MultiThreadedExecutor executor_;
+  std::future<void> spin_finished_;
+  std::thread spinner_;
+};
+
+}  // namespace execute_engine_test_support
+
+#endif  // EXECUTE_ENGINE_TEST_SUPPORT__BACKGROUND_EXECUTOR_HPP_

@@ -1,0 +1,33 @@
+// Copyright 2026 Velmarin developers
+// Licensed under the Apache License, Version 2.0
+
+#ifndef EXECUTE_ENGINE_TEST_SUPPORT__SIMULATED_MAP_SERVER_HPP_
+#define EXECUTE_ENGINE_TEST_SUPPORT__SIMULATED_MAP_SERVER_HPP_
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "execute_engine_test_support/background_executor.hpp"
+#include "execute_engine_test_support/simulated_service.hpp"
+#include "nav2_msgs/srv/load_map.hpp"
+
+namespace execute_engine_test_support
+{
+
+// The map server's "/map_server/load_map", answering RESULT_SUCCESS until told otherwise.
+class SimulatedMapServer : public SimulatedService<nav2_msgs::srv::LoadMap>
+{
+public:
+  explicit SimulatedMapServer(BackgroundExecutor & executor);
+
+  // The result code every later request is answered with.
+  void SetResult(uint8_t result);
+
+  // The map_url of every request received so far, in order.
+  std::vector<std::string> MapUrls() const;
+};
+
+}  // namespace execute_engine_test_support
+
+#endif  // EXECUTE_ENGINE_TEST_SUPPORT__SIMULATED_MAP_SERVER_HPP_

@@ -1,0 +1,126 @@
+// Copyright 2026 Velmarin developers
+// Licensed under the Apache License, Version 2.0
+
+#ifndef EXECUTE_ENGINE_TEST_SUPPORT__SIMULATED_SERVICE_HPP_
+#define EXECUTE_ENGINE_TEST_SUPPORT__SIMULATED_SERVICE_HPP_
+
+#include <chrono>
+#include <condition_variable>
+#include <cstddef>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "execute_engine_test_support/background_executor.hpp"
+#include "rclcpp/rclcpp.hpp"
+
+namespace execute_engine_test_support
+{
+
+// A scriptable peer serving `service_name` of type S on a node of its own, spun by the given
+// executor. It records every request and answers each with the scripted response after the
+// scripted delay. The service exists for the lifetime of the object, which is how a test
+// makes the peer present or absent. The executor must outlive the object.
+template <typename S>
+class SimulatedService
+{
+public:
+  using Request = typename S::Request;
+  using Response = typename S::Response;
+
+  SimulatedService(
+    BackgroundExecutor & executor, const std::string & node_name, const std::string & service_name)
+  : executor_(executor),
+    state_(std::make_shared<State>()),
+    node_(std::make_shared<rclcpp::Node>(node_name))
+  {
+    // The callback owns the state, so a reply still on its way never outlives it.
+    service_ = node_->template create_service<S>(
+      service_name,
+      [state = state_](const std::shared_ptr<Request> request, std::shared_ptr<Response> response) {
+        std::unique_lock<std::mutex> lock(state->mutex);
+        state->requests.push_back(*request);
+        state->changed.notify_all();
+        state->changed.wait_for(lock, state->delay, [&state] { return state->released; });
+        *response = state->answer;
+        ++state->replies;
+        state->changed.notify_all();
+      },
+      rmw_qos_profile_services_default, nullptr);
+    executor_.AddNode(node_);
+  }
+
+  // Lets a delayed reply go at once, then leaves the executor.
+  ~SimulatedService()
+  {
+    {
+      std::lock_guard<std::mutex> lock(state_->mutex);
+      state_->released = true;
+    }
+    state_->changed.notify_all();
+    executor_.RemoveNode(node_);
+  }
+
+  SimulatedService(const SimulatedService &) = delete;
+  SimulatedService & operator=(const SimulatedService &) = delete;
+
+  // The response every later request gets (default-initialised until set).
+  void SetAnswer(const Response & answer)
+  {
+    std::lock_guard<std::mutex> lock(state_->mutex);
+    state_->answer = answer;
+  }
+
+  // How long each later reply is held back after its request arrived (none until set).
+  void SetDelay(std::chrono::milliseconds delay)
+  {
+    std::lock_guard<std::mutex> lock(state_->mutex);
+    state_->delay = delay;
+  }
+
+  // The requests received so far, in order of arrival.
+  std::vector<Request> Requests() const
+  {
+    std::lock_guard<std::mutex> lock(state_->mutex);
+    return state_->requests;
+  }
+
+  // True once `count` requests have arrived, false if that takes longer than `timeout`.
+  bool WaitForRequests(size_t count, std::chrono::milliseconds timeout) const
+  {
+    std::unique_lock<std::mutex> lock(state_->mutex);
+    return state_->changed.wait_for(
+      lock, timeout, [this, count] { return state_->requests.size() >= count; });
+  }
+
+  // True once `count` replies have been handed to the service layer, false if that takes
+  // longer than `timeout`.
+  bool WaitForReplies(size_t count, std::chrono::milliseconds timeout) const
+  {
+    std::unique_lock<std::mutex> lock(state_->mutex);
+    return state_->changed.wait_for(
+      lock, timeout, [this, count] { return state_->replies >= count; });
+  }
+
+private:
+  struct State
+  {
+    std::mutex mutex;
+    std::condition_variable changed;
+    Response answer;
+    std::chrono::milliseconds delay{0};
+    bool released = false;
+    std::vector<Request> requests;
+    size_t replies = 0;
+  };
+
+  BackgroundExecutor & executor_;
+  std::shared_ptr<State> state_;
+  rclcpp::Node::SharedPtr node_;
+  typename rclcpp::Service<S>::SharedPtr service_;
+};
+
+}  // namespace execute_engine_test_support
+
+#endif  // EXECUTE_ENGINE_TEST_SUPPORT__SIMULATED_SERVICE_HPP_
