@@ -1,0 +1,53 @@
+#ifndef RCLCPP__EXECUTORS__MULTI_THREADED_EXECUTOR_HPP_
+#define RCLCPP__EXECUTORS__MULTI_THREADED_EXECUTOR_HPP_
+
+#include <chrono>
+#include <cstddef>
+#include <mutex>
+
+#include "rclcpp/executor.hpp"
+#include "rclcpp/macros.hpp"
+
+namespace rclcpp
+{
+namespace executors
+{
+
+/// Runs callbacks on a pool of threads; spin() blocks the calling thread as one of them.
+/**
+ * Callbacks of a mutually exclusive group never run at the same time; callbacks of a
+ * reentrant group may.
+ */
+class MultiThreadedExecutor : public rclcpp::Executor
+{
+public:
+  RCLCPP_SMART_PTR_DEFINITIONS(MultiThreadedExecutor)
+
+  /// `number_of_threads` 0 means max(hardware concurrency, 2); `timeout` bounds each wait for
+  /// work (negative: without limit).
+  explicit MultiThreadedExecutor(
+    const rclcpp::ExecutorOptions & options = rclcpp::ExecutorOptions(),
+    size_t number_of_threads = 0, bool yield_before_execute = false,
+    std::chrono::nanoseconds timeout = std::chrono::nanoseconds(-1));
+
+  ~MultiThreadedExecutor() override;
+
+  /// Throws std::runtime_error "spin() called while already spinning".
+  void spin() override;
+
+  size_t get_number_of_threads();
+
+protected:
+  void run(size_t this_thread_number);
+
+private:
+  std::mutex wait_mutex_;
+  size_t number_of_threads_;
+  bool yield_before_execute_;
+  std::chrono::nanoseconds next_exec_timeout_;
+};
+
+}  // namespace executors
+}  // namespace rclcpp
+
+#endif  // RCLCPP__EXECUTORS__MULTI_THREADED_EXECUTOR_HPP_

@@ -1,0 +1,208 @@
+#include "rclcpp/context.hpp"
+
+#include <algorithm>
+#include <utility>
+
+#include "rclcpp/contexts/default_context.hpp"
+#include "rclcpp/exceptions.hpp"
+#include "rcutils/error_handling.h"
+#include "rcutils/logging.h"
+
+namespace rclcpp
+{
+
+namespace
+{
+
+/// The contexts between init and shutdown; never destroyed, so it outlives static contexts.
+class InitializedContexts
+{
+public:
+  static InitializedContexts & get()
+  {
+    static auto * contexts = new InitializedContexts;
+    return *contexts;
+  }
+
+  void add(const Context::SharedPtr & context)
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    contexts_.push_back(context);
+  }
+
+  void remove(const Context * context)
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    contexts_.erase(
+      std::remove_if(
+        contexts_.begin(), contexts_.end(),
+        [context](const Context::WeakPtr & weak) {
+          auto shared = weak.lock();
+          return !shared || shared.get() == context;
+        }),
+      contexts_.end());
+  }
+
+  std::vector<Context::SharedPtr> all()
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::vector<Context::SharedPtr> result;
+    for (const auto & weak : contexts_) {
+      if (auto shared = weak.lock()) {
+        result.push_back(std::move(shared));
+      }
+    }
+    return result;
+  }
+
+private:
+  std::mutex mutex_;
+  std::vector<Context::WeakPtr> contexts_;
+};
+
+}  // namespace
+
+Context::Context() = default;
+
+Context::~Context()
+{
+  InitializedContexts::get().remove(this);
+}
+
+void Context::init(int argc, char const * const * argv, const rclcpp::InitOptions & init_options)
+{
+  (void)argc;
+  (void)argv;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (valid_.load()) {
+      throw ContextAlreadyInitialized();
+    }
+    init_options_ = init_options;
+    shutdown_reason_.clear();
+    if (init_options_.auto_initialize_logging() &&
+      rcutils_logging_initialize() != RCUTILS_RET_OK)
+    {
+      rcutils_reset_error();
+      throw rclcpp::exceptions::RCLError("failed to configure logging");
+    }
+    valid_.store(true);
+  }
+  InitializedContexts::get().add(shared_from_this());
+}
+
+bool Context::is_valid() const
+{
+  return valid_.load();
+}
+
+const rclcpp::InitOptions & Context::get_init_options() const
+{
+  return init_options_;
+}
+
+rclcpp::InitOptions Context::get_init_options()
+{
+  std::lock_guard<std::mutex> lock(mutex_);
+  return init_options_;
+}
+
+std::string Context::shutdown_reason() const
+{
+  std::lock_guard<std::mutex> lock(mutex_);
+  return shutdown_reason_;
+}
+
+bool Context::shutdown(const std::string & reason)
+{
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!valid_.load()) {
+      return false;
+    }
+    valid_.store(false);
+    shutdown_reason_ = reason;
+  }
+  InitializedContexts::get().remove(this);
+  for (const auto & callback : get_on_shutdown_callbacks()) {
+    callback();
+  }
+  interrupt_all_sleep_for();
+  return true;
+}
+
+Context::OnShutdownCallback Context::on_shutdown(OnShutdownCallback callback)
+{
+  add_on_shutdown_callback(callback);
+  return callback;
+}
+
+Context::OnShutdownCallbackHandle Context::add_on_shutdown_callback(OnShutdownCallback callback)
+{
+  auto callback_shared_ptr = std::make_shared<OnShutdownCallback>(std::move(callback));
+  {
+    std::lock_guard<std::mutex> lock(on_shutdown_callbacks_mutex_);
+    on_shutdown_callbacks_.push_back(callback_shared_ptr);
+  }
+  OnShutdownCallbackHandle handle;
+  handle.callback = callback_shared_ptr;
+  return handle;
+}
+
+bool Context::remove_on_shutdown_callback(const OnShutdownCallbackHandle & callback_handle)
+{
+  auto callback = callback_handle.callback.lock();
+  if (!callback) {
+    return false;
+  }
+  std::lock_guard<std::mutex> lock(on_shutdown_callbacks_mutex_);
+  auto it = std::find(on_shutdown_callbacks_.begin(), on_shutdown_callbacks_.end(), callback);
+  if (it == on_shutdown_callbacks_.end()) {
+    return false;
+  }
+  on_shutdown_callbacks_.erase(it);
+  return true;
+}
+
+std::vector<Context::OnShutdownCallback> Context::get_on_shutdown_callbacks() const
+{
+  std::lock_guard<std::mutex> lock(on_shutdown_callbacks_mutex_);
+  std::vector<OnShutdownCallback> callbacks;
+  for (const auto & callback : on_shutdown_callbacks_) {
+    callbacks.push_back(*callback);
+  }
+  return callbacks;
+}
+
+bool Context::sleep_for(const std::chrono::nanoseconds & nanoseconds)
+{
+  const auto deadline = std::chrono::steady_clock::now() + nanoseconds;
+  std::unique_lock<std::mutex> lock(interrupt_mutex_);
+  interrupt_condition_.wait_until(lock, deadline, [this] {return !is_valid();});
+  return is_valid();
+}
+
+void Context::interrupt_all_sleep_for()
+{
+  // Taking the mutex orders this wake-up after a sleeper's check of the context.
+  { std::lock_guard<std::mutex> lock(interrupt_mutex_); }
+  interrupt_condition_.notify_all();
+}
+
+std::vector<Context::SharedPtr> get_contexts()
+{
+  return InitializedContexts::get().all();
+}
+
+namespace contexts
+{
+
+DefaultContext::SharedPtr get_global_default_context()
+{
+  // Never destroyed: nodes and executors owned by static objects may use it at exit.
+  static auto * default_context = new DefaultContext::SharedPtr(std::make_shared<DefaultContext>());
+  return *default_context;
+}
+
+}  // namespace contexts
+}  // namespace rclcpp

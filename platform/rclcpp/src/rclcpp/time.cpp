@@ -1,0 +1,186 @@
+#include "rclcpp/time.hpp"
+
+#include <cstdlib>
+#include <limits>
+#include <stdexcept>
+
+namespace rclcpp
+{
+
+namespace
+{
+
+constexpr rcl_time_point_value_t kNanosecondsPerSecond = RCL_S_TO_NS(1);
+
+void require_same_clock(const Time & lhs, const Time & rhs, const char * message)
+{
+  if (lhs.get_clock_type() != rhs.get_clock_type()) {
+    throw std::runtime_error(message);
+  }
+}
+
+void require_non_negative(int64_t seconds)
+{
+  if (seconds < 0) {
+    throw std::runtime_error("cannot store a negative time point in rclcpp::Time");
+  }
+}
+
+constexpr const char * kCompareError = "can't compare times with different time sources";
+
+}  // namespace
+
+Time::Time(int32_t seconds, uint32_t nanoseconds, rcl_clock_type_t clock_type)
+: nanoseconds_(0), clock_type_(clock_type)
+{
+  require_non_negative(seconds);
+  nanoseconds_ = RCL_S_TO_NS(static_cast<int64_t>(seconds)) + nanoseconds;
+}
+
+Time::Time(int64_t nanoseconds, rcl_clock_type_t clock_type)
+: nanoseconds_(nanoseconds), clock_type_(clock_type)
+{
+}
+
+Time::Time(const builtin_interfaces::msg::Time & time_msg, rcl_clock_type_t clock_type)
+: nanoseconds_(0), clock_type_(clock_type)
+{
+  require_non_negative(time_msg.sec);
+  nanoseconds_ = RCL_S_TO_NS(static_cast<int64_t>(time_msg.sec)) + time_msg.nanosec;
+}
+
+Time::Time(const rcl_time_point_t & time_point)
+: nanoseconds_(time_point.nanoseconds), clock_type_(time_point.clock_type)
+{
+}
+
+Time::operator builtin_interfaces::msg::Time() const
+{
+  builtin_interfaces::msg::Time msg;
+  const auto result = std::lldiv(nanoseconds_, kNanosecondsPerSecond);
+  if (result.rem >= 0) {
+    msg.sec = static_cast<int32_t>(result.quot);
+    msg.nanosec = static_cast<uint32_t>(result.rem);
+  } else {
+    msg.sec = static_cast<int32_t>(result.quot - 1);
+    msg.nanosec = static_cast<uint32_t>(kNanosecondsPerSecond + result.rem);
+  }
+  return msg;
+}
+
+Time & Time::operator=(const builtin_interfaces::msg::Time & time_msg)
+{
+  *this = Time(time_msg);
+  return *this;
+}
+
+bool Time::operator==(const rclcpp::Time & rhs) const
+{
+  require_same_clock(*this, rhs, kCompareError);
+  return nanoseconds_ == rhs.nanoseconds_;
+}
+
+bool Time::operator!=(const rclcpp::Time & rhs) const
+{
+  return !(*this == rhs);
+}
+
+bool Time::operator<(const rclcpp::Time & rhs) const
+{
+  require_same_clock(*this, rhs, kCompareError);
+  return nanoseconds_ < rhs.nanoseconds_;
+}
+
+bool Time::operator<=(const rclcpp::Time & rhs) const
+{
+  require_same_clock(*this, rhs, kCompareError);
+  return nanoseconds_ <= rhs.nanoseconds_;
+}
+
+bool Time::operator>=(const rclcpp::Time & rhs) const
+{
+  require_same_clock(*this, rhs, kCompareError);
+  return nanoseconds_ >= rhs.nanoseconds_;
+}
+
+bool Time::operator>(const rclcpp::Time & rhs) const
+{
+  require_same_clock(*this, rhs, kCompareError);
+  return nanoseconds_ > rhs.nanoseconds_;
+}
+
+Time Time::operator+(const rclcpp::Duration & rhs) const
+{
+  rcl_time_point_value_t result;
+  if (__builtin_add_overflow(nanoseconds_, rhs.nanoseconds(), &result)) {
+    if (rhs.nanoseconds() > 0) {
+      throw std::overflow_error("addition leads to int64_t overflow");
+    }
+    throw std::underflow_error("addition leads to int64_t underflow");
+  }
+  return Time(result, clock_type_);
+}
+
+Duration Time::operator-(const rclcpp::Time & rhs) const
+{
+  require_same_clock(*this, rhs, "can't subtract times with different time sources");
+  rcl_duration_value_t result;
+  if (__builtin_sub_overflow(nanoseconds_, rhs.nanoseconds_, &result)) {
+    if (rhs.nanoseconds_ < 0) {
+      throw std::overflow_error("time subtraction leads to int64_t overflow");
+    }
+    throw std::underflow_error("time subtraction leads to int64_t underflow");
+  }
+  return Duration::from_nanoseconds(result);
+}
+
+Time Time::operator-(const rclcpp::Duration & rhs) const
+{
+  rcl_time_point_value_t result;
+  if (__builtin_sub_overflow(nanoseconds_, rhs.nanoseconds(), &result)) {
+    if (rhs.nanoseconds() < 0) {
+      throw std::overflow_error("time subtraction leads to int64_t overflow");
+    }
+    throw std::underflow_error("time subtraction leads to int64_t underflow");
+  }
+  return Time(result, clock_type_);
+}
+
+Time & Time::operator+=(const rclcpp::Duration & rhs)
+{
+  *this = *this + rhs;
+  return *this;
+}
+
+Time & Time::operator-=(const rclcpp::Duration & rhs)
+{
+  *this = *this - rhs;
+  return *this;
+}
+
+rcl_time_point_value_t Time::nanoseconds() const
+{
+  return nanoseconds_;
+}
+
+Time Time::max()
+{
+  return Time(std::numeric_limits<int32_t>::max(), 999999999);
+}
+
+double Time::seconds() const
+{
+  return std::chrono::duration<double>(std::chrono::nanoseconds(nanoseconds_)).count();
+}
+
+rcl_clock_type_t Time::get_clock_type() const
+{
+  return clock_type_;
+}
+
+Time operator+(const rclcpp::Duration & lhs, const rclcpp::Time & rhs)
+{
+  return rhs + lhs;
+}
+
+}  // namespace rclcpp
