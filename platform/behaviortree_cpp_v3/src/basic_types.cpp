@@ -159,24 +159,6 @@ std::string toStr<NodeStatus>(NodeStatus status)
   return "";
 }
 
-std::string toStr(NodeStatus status, bool colored)
-{
-  if (!colored) {
-    return toStr(status);
-  }
-  switch (status) {
-    case NodeStatus::IDLE:
-      return "\x1b[36mIDLE\x1b[0m";
-    case NodeStatus::RUNNING:
-      return "\x1b[33mRUNNING\x1b[0m";
-    case NodeStatus::SUCCESS:
-      return "\x1b[32mSUCCESS\x1b[0m";
-    case NodeStatus::FAILURE:
-      return "\x1b[31mFAILURE\x1b[0m";
-  }
-  return "";
-}
-
 template <>
 std::string toStr<NodeType>(NodeType type)
 {
@@ -256,8 +238,6 @@ void PortInfo::setDefaultValue(StringView default_value_as_string)
 const std::string & PortInfo::description() const { return description_; }
 
 const std::string & PortInfo::defaultValue() const { return default_value_; }
-
-const StringConverter & PortInfo::converter() const { return converter_; }
 
 std::string Any::numberToString() const
 {

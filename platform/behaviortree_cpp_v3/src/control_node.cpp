@@ -13,8 +13,6 @@ size_t ControlNode::childrenCount() const { return children_nodes_.size(); }
 
 const std::vector<TreeNode *> & ControlNode::children() const { return children_nodes_; }
 
-const TreeNode * ControlNode::child(size_t index) const { return children_nodes_.at(index); }
-
 void ControlNode::halt()
 {
   haltChildren();

@@ -121,9 +121,6 @@ std::string toStr<NodeType>(NodeType type);
 template <>
 std::string toStr<PortDirection>(PortDirection direction);
 
-/// The status name, wrapped in terminal colour codes when `colored` is true.
-std::string toStr(NodeStatus status, bool colored);
-
 std::ostream & operator<<(std::ostream & os, const NodeStatus & status);
 
 /// A value of T, or the text of the error that prevented it.
@@ -155,7 +152,6 @@ public:
   const std::string & description() const;
   /// Empty when the port has no default value.
   const std::string & defaultValue() const;
-  const StringConverter & converter() const;
 
 private:
   PortDirection direction_;

@@ -20,8 +20,6 @@ public:
 
   const std::vector<TreeNode *> & children() const;
 
-  const TreeNode * child(size_t index) const;
-
   /// Halts every child and sets this node back to IDLE.
   void halt() override;
 

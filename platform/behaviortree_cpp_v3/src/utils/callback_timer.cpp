@@ -27,17 +27,16 @@ uint64_t CallbackTimer::add(std::chrono::milliseconds delay, Callback callback)
   return id;
 }
 
-bool CallbackTimer::cancel(uint64_t id)
+void CallbackTimer::cancel(uint64_t id)
 {
   std::unique_lock<std::mutex> lock(mutex_);
   for (auto it = pending_.begin(); it != pending_.end(); ++it) {
     if (it->second.id == id) {
       pending_.erase(it);
-      return true;
+      return;
     }
   }
   waitWhileRunning(lock, id);
-  return false;
 }
 
 void CallbackTimer::cancelAll()

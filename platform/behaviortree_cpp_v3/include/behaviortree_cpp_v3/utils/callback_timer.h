@@ -32,9 +32,9 @@ public:
   /// Schedules `callback` to run once `delay` has passed; returns the timer's id.
   uint64_t add(std::chrono::milliseconds delay, Callback callback);
 
-  /// Drops the timer if it is still pending and returns true. When its callback is running,
-  /// waits until it has returned (unless called from that callback) and returns false.
-  bool cancel(uint64_t id);
+  /// Drops the timer if it is still pending. When its callback is running, waits until it has
+  /// returned, unless called from that callback.
+  void cancel(uint64_t id);
 
   /// Drops every pending timer and waits for a running callback, as cancel() does.
   void cancelAll();

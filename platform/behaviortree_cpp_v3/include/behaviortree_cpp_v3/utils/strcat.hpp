@@ -23,13 +23,6 @@ std::string StrCat(const Pieces &... pieces)
   return out;
 }
 
-/// Appends pieces that are each convertible to std::string_view to `destination`.
-template <typename... Pieces>
-void StrAppend(std::string * destination, const Pieces &... pieces)
-{
-  destination->append(StrCat(pieces...));
-}
-
 }  // namespace BT
 
 #endif  // BEHAVIORTREE_CPP_V3__UTILS__STRCAT_HPP_
