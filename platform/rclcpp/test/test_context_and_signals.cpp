@@ -32,15 +32,16 @@ TEST(Context, InitTwiceFailsUntilShutdownAndInitAgainWorks)
   EXPECT_THROW(rclcpp::init(0, nullptr), rclcpp::ContextAlreadyInitialized);
   EXPECT_TRUE(rclcpp::ok());
 
+  auto context = rclcpp::contexts::get_global_default_context();
   int shutdown_callbacks = 0;
-  rclcpp::on_shutdown([&shutdown_callbacks] {++shutdown_callbacks;});
+  auto handle = context->add_on_shutdown_callback([&shutdown_callbacks] {++shutdown_callbacks;});
   EXPECT_TRUE(rclcpp::shutdown());
   EXPECT_FALSE(rclcpp::ok());
   EXPECT_FALSE(rclcpp::shutdown());
   EXPECT_EQ(1, shutdown_callbacks);
-  EXPECT_EQ(
-    "user called rclcpp::shutdown()",
-    rclcpp::contexts::get_global_default_context()->shutdown_reason());
+  EXPECT_TRUE(context->remove_on_shutdown_callback(handle));
+  EXPECT_FALSE(context->remove_on_shutdown_callback(handle));
+  EXPECT_EQ("user called rclcpp::shutdown()", context->shutdown_reason());
   EXPECT_THROW(std::make_shared<rclcpp::Node>("late"), rclcpp::exceptions::RCLError);
 
   const char * argv[] = {"program", "--ros-args"};
@@ -48,7 +49,8 @@ TEST(Context, InitTwiceFailsUntilShutdownAndInitAgainWorks)
   EXPECT_TRUE(rclcpp::ok());
   EXPECT_NO_THROW(std::make_shared<rclcpp::Node>("again"));
   rclcpp::shutdown(nullptr, "test over");
-  EXPECT_EQ("test over", rclcpp::contexts::get_global_default_context()->shutdown_reason());
+  EXPECT_EQ("test over", context->shutdown_reason());
+  EXPECT_EQ(1, shutdown_callbacks);
 }
 
 TEST(Context, ShutdownInterruptsSleepAndContextsAreIndependent)
