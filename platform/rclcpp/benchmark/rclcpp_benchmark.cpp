@@ -24,20 +24,21 @@ public:
   : server_node_(std::make_shared<rclcpp::Node>("bench_server")),
     client_node_(std::make_shared<rclcpp::Node>("bench_client")),
     service_(server_node_->create_service<AddTwoInts>(
-        "add", [](
-          const std::shared_ptr<AddTwoInts::Request> request,
-          std::shared_ptr<AddTwoInts::Response> response) {
-          response->sum = request->a + request->b;
-        })),
+      "add",
+      [](
+        const std::shared_ptr<AddTwoInts::Request> request,
+        std::shared_ptr<AddTwoInts::Response> response) {
+        response->sum = request->a + request->b;
+      })),
     client_group_(
       client_node_->create_callback_group(rclcpp::CallbackGroupType::MutuallyExclusive)),
     client_(client_node_->create_client<AddTwoInts>(
-        "/add", rmw_qos_profile_services_default, client_group_)),
+      "/add", rmw_qos_profile_services_default, client_group_)),
     executor_(rclcpp::ExecutorOptions(), threads, true)
   {
     executor_.add_node(server_node_);
     executor_.add_node(client_node_);
-    spinner_ = std::thread([this] {executor_.spin();});
+    spinner_ = std::thread([this] { executor_.spin(); });
     if (!client_->wait_for_service(5s)) {
       throw std::runtime_error("benchmark service did not appear");
     }
@@ -49,7 +50,7 @@ public:
     spinner_.join();
   }
 
-  rclcpp::Client<AddTwoInts> & client() {return *client_;}
+  rclcpp::Client<AddTwoInts> & client() { return *client_; }
 
 private:
   std::shared_ptr<rclcpp::Node> server_node_;
@@ -85,10 +86,11 @@ void BM_ServiceCallSpinningTheCallingNode(benchmark::State & state)
 {
   auto server_node = std::make_shared<rclcpp::Node>("bench_server");
   auto service = server_node->create_service<AddTwoInts>(
-    "add", [](const std::shared_ptr<AddTwoInts::Request>, std::shared_ptr<AddTwoInts::Response>) {});
+    "add",
+    [](const std::shared_ptr<AddTwoInts::Request>, std::shared_ptr<AddTwoInts::Response>) {});
   rclcpp::executors::MultiThreadedExecutor executor(rclcpp::ExecutorOptions(), 2, true);
   executor.add_node(server_node);
-  std::thread spinner([&executor] {executor.spin();});
+  std::thread spinner([&executor] { executor.spin(); });
   auto caller = std::make_shared<rclcpp::Node>("bench_caller");
   auto request = std::make_shared<AddTwoInts::Request>();
   for (auto _ : state) {
@@ -98,9 +100,9 @@ void BM_ServiceCallSpinningTheCallingNode(benchmark::State & state)
       break;
     }
     auto future = client->async_send_request(request);
-    if (rclcpp::spin_until_future_complete(caller->get_node_base_interface(), future, 5s) !=
-      rclcpp::FutureReturnCode::SUCCESS)
-    {
+    if (
+      rclcpp::spin_until_future_complete(caller->get_node_base_interface(), future, 5s) !=
+      rclcpp::FutureReturnCode::SUCCESS) {
       state.SkipWithError("reply did not come");
       break;
     }
@@ -117,8 +119,7 @@ void BM_IdleExecutorPoll(benchmark::State & state)
 {
   auto node = std::make_shared<rclcpp::Node>("bench_poller");
   auto group = node->create_callback_group(rclcpp::CallbackGroupType::MutuallyExclusive, false);
-  auto client = node->create_client<AddTwoInts>(
-    "absent", rmw_qos_profile_services_default, group);
+  auto client = node->create_client<AddTwoInts>("absent", rmw_qos_profile_services_default, group);
   rclcpp::executors::SingleThreadedExecutor executor;
   executor.add_callback_group(group, node->get_node_base_interface());
   std::promise<int> never;

@@ -17,10 +17,7 @@ namespace
 
 std::atomic_int g_previous_handler_calls{0};
 
-void previous_handler(int)
-{
-  ++g_previous_handler_calls;
-}
+void previous_handler(int) { ++g_previous_handler_calls; }
 
 }  // namespace
 
@@ -34,7 +31,7 @@ TEST(Context, InitTwiceFailsUntilShutdownAndInitAgainWorks)
 
   auto context = rclcpp::contexts::get_global_default_context();
   int shutdown_callbacks = 0;
-  auto handle = context->add_on_shutdown_callback([&shutdown_callbacks] {++shutdown_callbacks;});
+  auto handle = context->add_on_shutdown_callback([&shutdown_callbacks] { ++shutdown_callbacks; });
   EXPECT_TRUE(rclcpp::shutdown());
   EXPECT_FALSE(rclcpp::ok());
   EXPECT_FALSE(rclcpp::shutdown());
@@ -59,7 +56,7 @@ TEST(Context, ShutdownInterruptsSleepAndContextsAreIndependent)
   own->init(0, nullptr);
   rclcpp::init(0, nullptr, rclcpp::InitOptions(), rclcpp::SignalHandlerOptions::None);
   EXPECT_TRUE(rclcpp::sleep_for(1ms));
-  auto sleeper = std::async(std::launch::async, [] {return rclcpp::sleep_for(10s);});
+  auto sleeper = std::async(std::launch::async, [] { return rclcpp::sleep_for(10s); });
   std::this_thread::sleep_for(10ms);
   rclcpp::shutdown();
   ASSERT_EQ(std::future_status::ready, sleeper.wait_for(5s));
@@ -68,7 +65,9 @@ TEST(Context, ShutdownInterruptsSleepAndContextsAreIndependent)
   EXPECT_TRUE(rclcpp::shutdown(own));
 }
 
-class SignalHandling : public ::testing::TestWithParam<int> {};
+class SignalHandling : public ::testing::TestWithParam<int>
+{
+};
 
 TEST_P(SignalHandling, SignalEndsSpinShutsDownAndChainsThePreviousHandler)
 {
@@ -82,7 +81,7 @@ TEST_P(SignalHandling, SignalEndsSpinShutsDownAndChainsThePreviousHandler)
   auto node = std::make_shared<rclcpp::Node>("execute_engine_main_node");
   rclcpp::executors::MultiThreadedExecutor executor(rclcpp::ExecutorOptions(), 2, true);
   executor.add_node(node);
-  auto spinning = std::async(std::launch::async, [&executor] {executor.spin();});
+  auto spinning = std::async(std::launch::async, [&executor] { executor.spin(); });
   while (!executor.is_spinning()) {
     std::this_thread::yield();
   }

@@ -16,7 +16,7 @@ using namespace std::chrono_literals;
 namespace
 {
 
-template<typename Callable>
+template <typename Callable>
 std::string error_of(Callable && callable)
 {
   try {
@@ -39,7 +39,9 @@ bool holds(rclcpp::Executor & executor, const rclcpp::CallbackGroup::SharedPtr &
 
 }  // namespace
 
-class ExecutorAssociation : public RclcppTest {};
+class ExecutorAssociation : public RclcppTest
+{
+};
 
 TEST_F(ExecutorAssociation, NodeHeldByOneExecutorAtATime)
 {
@@ -50,15 +52,17 @@ TEST_F(ExecutorAssociation, NodeHeldByOneExecutorAtATime)
 
   first.add_node(node);
   EXPECT_TRUE(base->get_associated_with_executor_atomic().load());
-  const std::string expected = "Node '/execute_engine_topic' has already been added to an executor.";
-  EXPECT_EQ(expected, error_of([&] {second.add_node(node);}));
-  EXPECT_EQ(expected, error_of([&] {first.add_node(node);}));
+  const std::string expected =
+    "Node '/execute_engine_topic' has already been added to an executor.";
+  EXPECT_EQ(expected, error_of([&] { second.add_node(node); }));
+  EXPECT_EQ(expected, error_of([&] { first.add_node(node); }));
   EXPECT_EQ(
-    "Node needs to be associated with this executor.", error_of([&] {second.remove_node(node);}));
+    "Node needs to be associated with this executor.", error_of([&] { second.remove_node(node); }));
 
   first.remove_node(node);
   EXPECT_FALSE(base->get_associated_with_executor_atomic().load());
-  EXPECT_EQ("Node needs to be associated with an executor.", error_of([&] {first.remove_node(node);}));
+  EXPECT_EQ(
+    "Node needs to be associated with an executor.", error_of([&] { first.remove_node(node); }));
   second.add_node(node);
   EXPECT_TRUE(holds(second, base->get_default_callback_group()));
 }
@@ -74,9 +78,10 @@ TEST_F(ExecutorAssociation, DestroyedExecutorReleasesNodeAndGroups)
   }
   EXPECT_FALSE(node->get_node_base_interface()->get_associated_with_executor_atomic().load());
   EXPECT_FALSE(group->get_associated_with_executor_atomic().load());
-  EXPECT_FALSE(
-    node->get_node_base_interface()->get_default_callback_group()
-    ->get_associated_with_executor_atomic().load());
+  EXPECT_FALSE(node->get_node_base_interface()
+                 ->get_default_callback_group()
+                 ->get_associated_with_executor_atomic()
+                 .load());
 }
 
 TEST_F(ExecutorAssociation, GroupsJoinWithTheirNodeUnlessHeldElsewhereOrManual)
@@ -89,9 +94,9 @@ TEST_F(ExecutorAssociation, GroupsJoinWithTheirNodeUnlessHeldElsewhereOrManual)
 
   rclcpp::executors::SingleThreadedExecutor private_executor;
   private_executor.add_callback_group(taken, base);
-  EXPECT_EQ(
-    "Callback group has already been added to an executor.",
-    error_of([&] {private_executor.add_callback_group(taken, base);}));
+  EXPECT_EQ("Callback group has already been added to an executor.", error_of([&] {
+              private_executor.add_callback_group(taken, base);
+            }));
 
   rclcpp::executors::MultiThreadedExecutor main_executor;
   main_executor.add_node(node);
@@ -115,9 +120,9 @@ TEST_F(ExecutorAssociation, GroupsJoinWithTheirNodeUnlessHeldElsewhereOrManual)
   EXPECT_TRUE(taken->get_associated_with_executor_atomic().load());
   private_executor.remove_callback_group(taken);
   EXPECT_FALSE(taken->get_associated_with_executor_atomic().load());
-  EXPECT_EQ(
-    "Callback group needs to be associated with executor.",
-    error_of([&] {private_executor.remove_callback_group(taken);}));
+  EXPECT_EQ("Callback group needs to be associated with executor.", error_of([&] {
+              private_executor.remove_callback_group(taken);
+            }));
 }
 
 TEST_F(ExecutorAssociation, SpinningTwiceFailsWithHumbleTexts)
@@ -128,16 +133,16 @@ TEST_F(ExecutorAssociation, SpinningTwiceFailsWithHumbleTexts)
   std::promise<void> never;
   auto never_ready = never.get_future().share();
 
-  auto spinner = std::async(std::launch::async, [&] {executor.spin();});
+  auto spinner = std::async(std::launch::async, [&] { executor.spin(); });
   while (!executor.is_spinning()) {
     std::this_thread::yield();
   }
-  EXPECT_EQ("spin() called while already spinning", error_of([&] {executor.spin();}));
-  EXPECT_EQ("spin_some() called while already spinning", error_of([&] {executor.spin_some();}));
-  EXPECT_EQ("spin_once() called while already spinning", error_of([&] {executor.spin_once(0s);}));
-  EXPECT_EQ(
-    "spin_until_future_complete() called while already spinning",
-    error_of([&] {executor.spin_until_future_complete(never_ready, 0s);}));
+  EXPECT_EQ("spin() called while already spinning", error_of([&] { executor.spin(); }));
+  EXPECT_EQ("spin_some() called while already spinning", error_of([&] { executor.spin_some(); }));
+  EXPECT_EQ("spin_once() called while already spinning", error_of([&] { executor.spin_once(0s); }));
+  EXPECT_EQ("spin_until_future_complete() called while already spinning", error_of([&] {
+              executor.spin_until_future_complete(never_ready, 0s);
+            }));
   executor.cancel();
   spinner.get();
   EXPECT_FALSE(executor.is_spinning());
@@ -152,10 +157,9 @@ TEST_F(ExecutorAssociation, FreeSpinHoldsTheNodeOnlyDuringTheCall)
 
   std::atomic_bool held_while_spinning{false};
   auto timer = node->create_wall_timer(
-    1ms, [&] {held_while_spinning = base->get_associated_with_executor_atomic().load();});
+    1ms, [&] { held_while_spinning = base->get_associated_with_executor_atomic().load(); });
   EXPECT_EQ(
-    rclcpp::FutureReturnCode::TIMEOUT,
-    rclcpp::spin_until_future_complete(base, never_ready, 20ms));
+    rclcpp::FutureReturnCode::TIMEOUT, rclcpp::spin_until_future_complete(base, never_ready, 20ms));
   EXPECT_TRUE(held_while_spinning.load());
   EXPECT_FALSE(base->get_associated_with_executor_atomic().load());
 
@@ -163,10 +167,10 @@ TEST_F(ExecutorAssociation, FreeSpinHoldsTheNodeOnlyDuringTheCall)
   main_executor.add_node(node);
   EXPECT_EQ(
     "Node '/execute_engine_procter_node' has already been added to an executor.",
-    error_of([&] {rclcpp::spin_until_future_complete(node, never_ready, 0ms);}));
+    error_of([&] { rclcpp::spin_until_future_complete(node, never_ready, 0ms); }));
   EXPECT_EQ(
     "Node '/execute_engine_procter_node' has already been added to an executor.",
-    error_of([&] {rclcpp::spin_some(node);}));
+    error_of([&] { rclcpp::spin_some(node); }));
   EXPECT_TRUE(base->get_associated_with_executor_atomic().load());
 }
 
@@ -178,7 +182,7 @@ TEST_F(ExecutorAssociation, NothingIsDeliveredWithoutASpinningExecutorOfTheGroup
   rclcpp::SubscriptionOptions options;
   options.callback_group = group;
   auto subscription = node->create_subscription<test_interfaces::Text>(
-    "chatter", 10, [&](const test_interfaces::Text &) {++received;}, options);
+    "chatter", 10, [&](const test_interfaces::Text &) { ++received; }, options);
   auto publisher = node->create_publisher<test_interfaces::Text>("chatter", 10);
 
   rclcpp::executors::SingleThreadedExecutor node_executor;

@@ -43,19 +43,19 @@ struct Text
 namespace rosidl_generator_traits
 {
 
-template<>
+template <>
 inline const char * name<test_interfaces::AddTwoInts>()
 {
   return "test_interfaces::srv::AddTwoInts";
 }
 
-template<>
+template <>
 inline const char * name<test_interfaces::SubtractTwoInts>()
 {
   return "test_interfaces::srv::SubtractTwoInts";
 }
 
-template<>
+template <>
 inline const char * name<test_interfaces::Text>()
 {
   return "test_interfaces::msg::Text";

@@ -6,7 +6,9 @@
 #include "rclcpp/rclcpp.hpp"
 #include "rclcpp_fixture.hpp"
 
-class Logging : public RclcppTest {};
+class Logging : public RclcppTest
+{
+};
 
 TEST_F(Logging, WritesHumbleConsoleLinesAndHidesDebugByDefault)
 {
@@ -20,16 +22,13 @@ TEST_F(Logging, WritesHumbleConsoleLinesAndHidesDebugByDefault)
   RCLCPP_WARN(rclcpp::get_logger("a").get_child("b"), format_from_string, "a string");
   const std::string output = testing::internal::GetCapturedStderr();
 
-  EXPECT_TRUE(
-    std::regex_search(
-      output, std::regex(
-        R"(^\[ERROR\] \[\d+\.\d{9}\] \[robot\.execute_engine_topic\]: )"
-        R"(Failed to cancel action server for \[navigate\]\n)")))
+  EXPECT_TRUE(std::regex_search(
+    output, std::regex(R"(^\[ERROR\] \[\d+\.\d{9}\] \[robot\.execute_engine_topic\]: )"
+                       R"(Failed to cancel action server for \[navigate\]\n)")))
     << output;
   EXPECT_EQ(std::string::npos, output.find("result_callback"));
   EXPECT_NE(
-    std::string::npos,
-    output.find("] [rclcpp]: Goal accepted by server, waiting for result\n"));
+    std::string::npos, output.find("] [rclcpp]: Goal accepted by server, waiting for result\n"));
   EXPECT_NE(std::string::npos, output.find("[WARN] ["));
   EXPECT_NE(std::string::npos, output.find("] [a.b]: from a string\n"));
 

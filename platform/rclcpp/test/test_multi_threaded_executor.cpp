@@ -35,7 +35,7 @@ public:
     ++calls;
   }
 
-  int most() const {return most_.load();}
+  int most() const { return most_.load(); }
 
   std::atomic_int calls{0};
 
@@ -53,7 +53,9 @@ private:
 
 }  // namespace
 
-class MultiThreadedExecutorTest : public RclcppTest {};
+class MultiThreadedExecutorTest : public RclcppTest
+{
+};
 
 TEST_F(MultiThreadedExecutorTest, DefaultThreadCountIsAtLeastTwo)
 {
@@ -74,19 +76,24 @@ TEST_F(MultiThreadedExecutorTest, MutuallyExclusiveCallbacksNeverOverlapReentran
   rclcpp::SubscriptionOptions exclusive_options;
   exclusive_options.callback_group = exclusive;
   auto first = node->create_subscription<Text>(
-    "work", rclcpp::QoS(rclcpp::KeepAll()), [&](const Text &) {exclusive_probe.run(false);}, exclusive_options);
+    "work", rclcpp::QoS(rclcpp::KeepAll()), [&](const Text &) { exclusive_probe.run(false); },
+    exclusive_options);
   auto second = node->create_subscription<Text>(
-    "work", rclcpp::QoS(rclcpp::KeepAll()), [&](const Text &) {exclusive_probe.run(false);}, exclusive_options);
+    "work", rclcpp::QoS(rclcpp::KeepAll()), [&](const Text &) { exclusive_probe.run(false); },
+    exclusive_options);
   auto service = node->create_service<AddTwoInts>(
-    "work", [&](const std::shared_ptr<AddTwoInts::Request>, std::shared_ptr<AddTwoInts::Response>) {
+    "work",
+    [&](const std::shared_ptr<AddTwoInts::Request>, std::shared_ptr<AddTwoInts::Response>) {
       exclusive_probe.run(false);
-    }, rmw_qos_profile_services_default, exclusive);
-  auto timer = node->create_wall_timer(1ms, [&] {exclusive_probe.run(false);}, exclusive);
+    },
+    rmw_qos_profile_services_default, exclusive);
+  auto timer = node->create_wall_timer(
+    1ms, [&] { exclusive_probe.run(false); }, exclusive);
 
   rclcpp::SubscriptionOptions reentrant_options;
   reentrant_options.callback_group = reentrant;
   auto parallel = node->create_subscription<Text>(
-    "parallel", rclcpp::QoS(rclcpp::KeepAll()), [&](const Text &) {reentrant_probe.run(true);},
+    "parallel", rclcpp::QoS(rclcpp::KeepAll()), [&](const Text &) { reentrant_probe.run(true); },
     reentrant_options);
 
   auto publisher = node->create_publisher<Text>("work", 10);
@@ -105,11 +112,10 @@ TEST_F(MultiThreadedExecutorTest, MutuallyExclusiveCallbacksNeverOverlapReentran
 
   rclcpp::executors::MultiThreadedExecutor executor(rclcpp::ExecutorOptions(), 4);
   executor.add_node(node);
-  std::thread spinner([&executor] {executor.spin();});
+  std::thread spinner([&executor] { executor.spin(); });
   const auto deadline = std::chrono::steady_clock::now() + 20s;
   while ((exclusive_probe.calls.load() < 60 || reentrant_probe.calls.load() < 4) &&
-    std::chrono::steady_clock::now() < deadline)
-  {
+         std::chrono::steady_clock::now() < deadline) {
     std::this_thread::sleep_for(1ms);
   }
   executor.cancel();
@@ -125,10 +131,10 @@ TEST_F(MultiThreadedExecutorTest, CancelledTimerStopsAndResetRestartsIt)
 {
   auto node = std::make_shared<rclcpp::Node>("ticker");
   std::atomic_int ticks{0};
-  auto timer = node->create_wall_timer(1ms, [&ticks] {++ticks;});
+  auto timer = node->create_wall_timer(1ms, [&ticks] { ++ticks; });
   rclcpp::executors::MultiThreadedExecutor executor(rclcpp::ExecutorOptions(), 2);
   executor.add_node(node);
-  std::thread spinner([&executor] {executor.spin();});
+  std::thread spinner([&executor] { executor.spin(); });
   while (ticks.load() < 3) {
     std::this_thread::sleep_for(1ms);
   }

@@ -40,24 +40,23 @@ TEST_F(PublisherSubscription, EveryMatchingSubscriptionReceivesInAnyCallbackForm
 {
   std::vector<std::string> received;
   const Text * shared_address = nullptr;
-  auto shared_const = node->create_subscription<Text>(
-    "chatter", 10, [&](std::shared_ptr<const Text> message) {
+  auto shared_const =
+    node->create_subscription<Text>("chatter", 10, [&](std::shared_ptr<const Text> message) {
       received.push_back("shared_const:" + message->data);
       shared_address = message.get();
     });
-  auto shared_mutable = node->create_subscription<Text>(
-    "chatter", 10, [&](std::shared_ptr<Text> message) {
+  auto shared_mutable =
+    node->create_subscription<Text>("chatter", 10, [&](std::shared_ptr<Text> message) {
       message->data += "!";
       received.push_back("shared:" + message->data);
     });
   auto by_reference = node->create_subscription<Text>(
-    "/robot/chatter", 10, [&](const Text & message) {received.push_back("ref:" + message.data);});
-  auto unique = node->create_subscription<Text>(
-    "chatter", 10, [&](std::unique_ptr<Text> message) {
-      received.push_back("unique:" + message->data);
-    });
+    "/robot/chatter", 10, [&](const Text & message) { received.push_back("ref:" + message.data); });
+  auto unique = node->create_subscription<Text>("chatter", 10, [&](std::unique_ptr<Text> message) {
+    received.push_back("unique:" + message->data);
+  });
   auto other_topic = node->create_subscription<Text>(
-    "/chatter", 10, [&](const Text &) {received.push_back("wrong topic");});
+    "/chatter", 10, [&](const Text &) { received.push_back("wrong topic"); });
   auto publisher = node->create_publisher<Text>("chatter", rclcpp::QoS(rclcpp::KeepLast(10)));
   EXPECT_STREQ("/robot/chatter", publisher->get_topic_name());
   EXPECT_EQ(4u, publisher->get_subscription_count());
@@ -80,9 +79,10 @@ TEST_F(PublisherSubscription, DepthIsHonouredPerSubscription)
   std::vector<std::string> shallow;
   std::vector<std::string> deep;
   auto depth_one = node->create_subscription<Text>(
-    "counts", rclcpp::QoS(1), [&](const Text & message) {shallow.push_back(message.data);});
+    "counts", rclcpp::QoS(1), [&](const Text & message) { shallow.push_back(message.data); });
   auto depth_three = node->create_subscription<Text>(
-    "counts", rclcpp::QoS(rclcpp::KeepLast(3)), [&](const Text & message) {deep.push_back(message.data);});
+    "counts", rclcpp::QoS(rclcpp::KeepLast(3)),
+    [&](const Text & message) { deep.push_back(message.data); });
   auto publisher = node->create_publisher<Text>("counts", 10);
   for (const char * data : {"1", "2", "3", "4"}) {
     publisher->publish(text(data));
@@ -100,7 +100,7 @@ TEST_F(PublisherSubscription, SameTopicWithAnotherTypeDoesNotMatch)
 {
   int received = 0;
   auto subscription = node->create_subscription<builtin_interfaces::msg::Time>(
-    "chatter", 10, [&](const builtin_interfaces::msg::Time &) {++received;});
+    "chatter", 10, [&](const builtin_interfaces::msg::Time &) { ++received; });
   auto publisher = node->create_publisher<Text>("chatter", 10);
   EXPECT_EQ(0u, publisher->get_subscription_count());
   publisher->publish(text("x"));
@@ -111,7 +111,8 @@ TEST_F(PublisherSubscription, SameTopicWithAnotherTypeDoesNotMatch)
 
 TEST_F(PublisherSubscription, InvalidNamesAreRejected)
 {
-  EXPECT_THROW(std::make_shared<rclcpp::Node>("bad name"), rclcpp::exceptions::InvalidNodeNameError);
+  EXPECT_THROW(
+    std::make_shared<rclcpp::Node>("bad name"), rclcpp::exceptions::InvalidNodeNameError);
   EXPECT_THROW(std::make_shared<rclcpp::Node>(""), rclcpp::exceptions::InvalidNodeNameError);
   EXPECT_THROW(
     node->create_publisher<Text>("bad//topic", 10), rclcpp::exceptions::InvalidTopicNameError);
@@ -123,6 +124,7 @@ TEST_F(PublisherSubscription, InvalidNamesAreRejected)
   rclcpp::SubscriptionOptions options;
   options.callback_group = foreign_group;
   EXPECT_THROW(
-    node->create_subscription<Text>("chatter", 10, [](const Text &) {}, options),
+    node->create_subscription<Text>(
+      "chatter", 10, [](const Text &) {}, options),
     std::runtime_error);
 }

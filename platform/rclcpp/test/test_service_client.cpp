@@ -39,17 +39,17 @@ public:
   explicit BackgroundServer(const std::string & service_name)
   : node_(std::make_shared<rclcpp::Node>("server")),
     service_(node_->create_service<AddTwoInts>(
-        service_name,
-        [this](
-          const std::shared_ptr<AddTwoInts::Request> request,
-          std::shared_ptr<AddTwoInts::Response> response) {
-          add(request, response);
-          ++served;
-        })),
+      service_name,
+      [this](
+        const std::shared_ptr<AddTwoInts::Request> request,
+        std::shared_ptr<AddTwoInts::Response> response) {
+        add(request, response);
+        ++served;
+      })),
     executor_(rclcpp::ExecutorOptions(), 2)
   {
     executor_.add_node(node_);
-    spinner_ = std::thread([this] {executor_.spin();});
+    spinner_ = std::thread([this] { executor_.spin(); });
   }
 
   ~BackgroundServer()
@@ -76,7 +76,9 @@ private:
 
 }  // namespace
 
-class ServiceClient : public RclcppTest {};
+class ServiceClient : public RclcppTest
+{
+};
 
 TEST_F(ServiceClient, WaitForServiceMatchesResolvedNameAndType)
 {
@@ -92,11 +94,10 @@ TEST_F(ServiceClient, WaitForServiceMatchesResolvedNameAndType)
   EXPECT_FALSE(client->service_is_ready());
 
   rclcpp::Service<AddTwoInts>::SharedPtr service;
-  auto appears_later = std::async(
-    std::launch::async, [&] {
-      std::this_thread::sleep_for(20ms);
-      service = map_server->create_service<AddTwoInts>("load_map", add);
-    });
+  auto appears_later = std::async(std::launch::async, [&] {
+    std::this_thread::sleep_for(20ms);
+    service = map_server->create_service<AddTwoInts>("load_map", add);
+  });
   EXPECT_TRUE(client->wait_for_service(10s));
   appears_later.get();
   EXPECT_STREQ("/map_server/load_map", service->get_service_name());
@@ -110,7 +111,7 @@ TEST_F(ServiceClient, ShutdownEndsWaitForService)
 {
   auto node = std::make_shared<rclcpp::Node>("client");
   auto client = node->create_client<AddTwoInts>("absent");
-  auto waiting = std::async(std::launch::async, [&] {return client->wait_for_service(10s);});
+  auto waiting = std::async(std::launch::async, [&] { return client->wait_for_service(10s); });
   std::this_thread::sleep_for(10ms);
   rclcpp::shutdown();
   ASSERT_EQ(std::future_status::ready, waiting.wait_for(5s));
@@ -160,17 +161,15 @@ TEST_F(ServiceClient, ReplyToARemovedRequestIsDropped)
   auto forgotten = client->async_send_request(make_request(1, 1));
   bool callback_ran = false;
   auto forgotten_with_callback = client->async_send_request(
-    make_request(1, 2), [&callback_ran](rclcpp::Client<AddTwoInts>::SharedFuture) {
-      callback_ran = true;
-    });
+    make_request(1, 2),
+    [&callback_ran](rclcpp::Client<AddTwoInts>::SharedFuture) { callback_ran = true; });
   EXPECT_TRUE(client->remove_pending_request(forgotten));
   EXPECT_FALSE(client->remove_pending_request(forgotten.request_id));
   EXPECT_TRUE(client->remove_pending_request(forgotten_with_callback));
   server.wait_until_served(2);
 
   auto kept = client->async_send_request(make_request(3, 4));
-  ASSERT_EQ(
-    rclcpp::FutureReturnCode::SUCCESS, rclcpp::spin_until_future_complete(node, kept, 5s));
+  ASSERT_EQ(rclcpp::FutureReturnCode::SUCCESS, rclcpp::spin_until_future_complete(node, kept, 5s));
   rclcpp::spin_some(node);
   // As in Humble, removing a request abandons its promise: the future never gets the reply.
   EXPECT_THROW(forgotten.get(), std::future_error);
@@ -195,10 +194,9 @@ TEST_F(ServiceClient, ClientFormGetsItsReplyThroughAnotherExecutorThread)
 
   auto main_node = std::make_shared<rclcpp::Node>("execute_engine_main_node");
   auto execute_robot = main_node->create_service<AddTwoInts>(
-    "execute_robot",
-    [&load_map](
-      const std::shared_ptr<AddTwoInts::Request> request,
-      std::shared_ptr<AddTwoInts::Response> response) {
+    "execute_robot", [&load_map](
+                       const std::shared_ptr<AddTwoInts::Request> request,
+                       std::shared_ptr<AddTwoInts::Response> response) {
       if (!load_map->wait_for_service(1s)) {
         return;
       }
@@ -215,7 +213,7 @@ TEST_F(ServiceClient, ClientFormGetsItsReplyThroughAnotherExecutorThread)
   executor.add_node(main_node);
   executor.add_node(topic_node);
   executor.add_node(map_server);
-  std::thread spinner([&executor] {executor.spin();});
+  std::thread spinner([&executor] { executor.spin(); });
 
   auto caller = std::make_shared<rclcpp::Node>("caller");
   auto client = caller->create_client<AddTwoInts>("execute_robot");
@@ -256,34 +254,32 @@ TEST_F(ServiceClient, EveryServiceCallbackFormAnswers)
     rmw_qos_profile_services_default);
   int64_t header_sequence = 0;
   auto with_header = node->create_service<AddTwoInts>(
-    "with_header",
-    [&header_sequence](
-      const std::shared_ptr<rmw_request_id_t> header,
-      const std::shared_ptr<AddTwoInts::Request> request,
-      std::shared_ptr<AddTwoInts::Response> response) {
+    "with_header", [&header_sequence](
+                     const std::shared_ptr<rmw_request_id_t> header,
+                     const std::shared_ptr<AddTwoInts::Request> request,
+                     std::shared_ptr<AddTwoInts::Response> response) {
       header_sequence = header->sequence_number;
       response->sum = request->a * request->b;
     });
   rclcpp::Service<AddTwoInts>::SharedPtr deferred;
   deferred = node->create_service<AddTwoInts>(
-    "deferred",
-    [&deferred](
-      const std::shared_ptr<rmw_request_id_t> header,
-      const std::shared_ptr<AddTwoInts::Request> request) {
+    "deferred", [&deferred](
+                  const std::shared_ptr<rmw_request_id_t> header,
+                  const std::shared_ptr<AddTwoInts::Request> request) {
       AddTwoInts::Response response;
       response.sum = request->a - request->b;
       deferred->send_response(*header, response);
     });
 
   auto call = [&node](const std::string & name, int64_t a, int64_t b) {
-      auto client = node->create_client<AddTwoInts>(name);
-      auto request = make_request(a, b);
-      auto future = client->async_send_request(request);
-      EXPECT_EQ(
-        rclcpp::FutureReturnCode::SUCCESS, rclcpp::spin_until_future_complete(node, future, 5s));
-      EXPECT_EQ(a, request->a) << "the server must not change the caller's request";
-      return future.get()->sum;
-    };
+    auto client = node->create_client<AddTwoInts>(name);
+    auto request = make_request(a, b);
+    auto future = client->async_send_request(request);
+    EXPECT_EQ(
+      rclcpp::FutureReturnCode::SUCCESS, rclcpp::spin_until_future_complete(node, future, 5s));
+    EXPECT_EQ(a, request->a) << "the server must not change the caller's request";
+    return future.get()->sum;
+  };
   EXPECT_EQ(5, call("bound", 2, 3));
   EXPECT_EQ(6, call("with_header", 2, 3));
   EXPECT_EQ(1, header_sequence);

@@ -23,14 +23,13 @@ protected:
   /// Waits until `executor` is inside a spin, then runs `action`.
   std::future<void> when_spinning(std::function<void()> action)
   {
-    return std::async(
-      std::launch::async, [this, action] {
-        while (!executor.is_spinning()) {
-          std::this_thread::yield();
-        }
-        std::this_thread::sleep_for(5ms);
-        action();
-      });
+    return std::async(std::launch::async, [this, action] {
+      while (!executor.is_spinning()) {
+        std::this_thread::yield();
+      }
+      std::this_thread::sleep_for(5ms);
+      action();
+    });
   }
 
   std::shared_ptr<rclcpp::Node> node;
@@ -41,7 +40,7 @@ protected:
 
 TEST_F(SpinUntilFutureComplete, SucceedsWhenACallbackCompletesTheFuture)
 {
-  auto timer = node->create_wall_timer(5ms, [this] {promise.set_value(7);});
+  auto timer = node->create_wall_timer(5ms, [this] { promise.set_value(7); });
   EXPECT_EQ(rclcpp::FutureReturnCode::SUCCESS, executor.spin_until_future_complete(future));
   EXPECT_EQ(7, future.get());
   EXPECT_FALSE(executor.is_spinning());
@@ -56,7 +55,7 @@ TEST_F(SpinUntilFutureComplete, TimesOutAndAZeroTimeoutStillRunsReadyWork)
   EXPECT_GE(std::chrono::steady_clock::now() - start, 30ms);
 
   int calls = 0;
-  auto timer = node->create_wall_timer(1ms, [&calls] {++calls;});
+  auto timer = node->create_wall_timer(1ms, [&calls] { ++calls; });
   std::this_thread::sleep_for(5ms);
   EXPECT_EQ(rclcpp::FutureReturnCode::TIMEOUT, executor.spin_until_future_complete(future, 0ms));
   EXPECT_EQ(1, calls);
@@ -64,7 +63,7 @@ TEST_F(SpinUntilFutureComplete, TimesOutAndAZeroTimeoutStillRunsReadyWork)
 
 TEST_F(SpinUntilFutureComplete, ShutdownInterruptsAnUnboundedSpin)
 {
-  auto stopper = when_spinning([] {rclcpp::shutdown();});
+  auto stopper = when_spinning([] { rclcpp::shutdown(); });
   EXPECT_EQ(rclcpp::FutureReturnCode::INTERRUPTED, executor.spin_until_future_complete(future));
   stopper.get();
   // With the context down there is nothing to spin for.
@@ -73,8 +72,9 @@ TEST_F(SpinUntilFutureComplete, ShutdownInterruptsAnUnboundedSpin)
 
 TEST_F(SpinUntilFutureComplete, CancelInterruptsTheSpinOnAnotherThread)
 {
-  auto canceller = when_spinning([this] {executor.cancel();});
-  EXPECT_EQ(rclcpp::FutureReturnCode::INTERRUPTED, executor.spin_until_future_complete(future, 10s));
+  auto canceller = when_spinning([this] { executor.cancel(); });
+  EXPECT_EQ(
+    rclcpp::FutureReturnCode::INTERRUPTED, executor.spin_until_future_complete(future, 10s));
   canceller.get();
   EXPECT_FALSE(executor.is_spinning());
 }
@@ -84,8 +84,8 @@ TEST_F(SpinUntilFutureComplete, ShutdownEndsSpinOfBothExecutorKinds)
   rclcpp::executors::MultiThreadedExecutor multi(rclcpp::ExecutorOptions(), 3);
   auto other = std::make_shared<rclcpp::Node>("other");
   multi.add_node(other);
-  auto single_spin = std::async(std::launch::async, [this] {executor.spin();});
-  auto multi_spin = std::async(std::launch::async, [&multi] {multi.spin();});
+  auto single_spin = std::async(std::launch::async, [this] { executor.spin(); });
+  auto multi_spin = std::async(std::launch::async, [&multi] { multi.spin(); });
   while (!executor.is_spinning() || !multi.is_spinning()) {
     std::this_thread::yield();
   }

@@ -79,8 +79,7 @@ TEST(Time, ArithmeticNeedsOneClockType)
   EXPECT_THROW(ros_time - system_time, std::runtime_error);
   EXPECT_THROW((void)(ros_time < system_time), std::runtime_error);
   EXPECT_THROW((void)(ros_time == system_time), std::runtime_error);
-  EXPECT_THROW(
-    rclcpp::Time(std::numeric_limits<int64_t>::max()) + half, std::overflow_error);
+  EXPECT_THROW(rclcpp::Time(std::numeric_limits<int64_t>::max()) + half, std::overflow_error);
 }
 
 TEST(Clock, ReadsItsOwnClockType)
@@ -96,7 +95,9 @@ TEST(Clock, ReadsItsOwnClockType)
   EXPECT_LT(std::abs(wall.seconds() - std::chrono::duration<double>(system_now).count()), 5.0);
 }
 
-class NodeClock : public RclcppTest {};
+class NodeClock : public RclcppTest
+{
+};
 
 TEST_F(NodeClock, NodeTimeIsRosTimeReadFromTheWallClock)
 {

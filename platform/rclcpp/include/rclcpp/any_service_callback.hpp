@@ -13,7 +13,7 @@
 namespace rclcpp
 {
 
-template<typename ServiceT>
+template <typename ServiceT>
 class Service;
 
 /// A service callback in any of the accepted forms.
@@ -23,7 +23,7 @@ class Service;
  * answer later through Service::send_response. A value the callback returns is ignored, so a
  * bound member function returning bool is accepted.
  */
-template<typename ServiceT>
+template <typename ServiceT>
 class AnyServiceCallback
 {
 public:
@@ -38,7 +38,7 @@ public:
   using SharedPtrDeferResponseCallbackWithServiceHandle =
     std::function<void(std::shared_ptr<rclcpp::Service<ServiceT>>, SharedHeader, SharedRequest)>;
 
-  template<typename CallbackT>
+  template <typename CallbackT>
   void set(CallbackT && callback)
   {
     using Callback = std::decay_t<CallbackT>;
@@ -48,9 +48,8 @@ public:
         [stored = std::move(stored)](SharedRequest request, SharedResponse response) mutable {
           stored(std::move(request), std::move(response));
         });
-    } else if constexpr (std::is_invocable_v<Callback &, SharedHeader, SharedRequest,
-      SharedResponse>)
-    {
+    } else if constexpr (std::is_invocable_v<
+                           Callback &, SharedHeader, SharedRequest, SharedResponse>) {
       callback_ = SharedPtrWithRequestHeaderCallback(
         [stored = std::move(stored)](
           SharedHeader header, SharedRequest request, SharedResponse response) mutable {
@@ -63,8 +62,8 @@ public:
         });
     } else {
       static_assert(
-        std::is_invocable_v<Callback &, std::shared_ptr<rclcpp::Service<ServiceT>>,
-        SharedHeader, SharedRequest>,
+        std::is_invocable_v<
+          Callback &, std::shared_ptr<rclcpp::Service<ServiceT>>, SharedHeader, SharedRequest>,
         "Service callback must take (request, response), (header, request, response), "
         "(header, request) or (service, header, request)");
       callback_ = SharedPtrDeferResponseCallbackWithServiceHandle(
@@ -104,7 +103,7 @@ private:
   std::variant<
     std::monostate, SharedPtrCallback, SharedPtrWithRequestHeaderCallback,
     SharedPtrDeferResponseCallback, SharedPtrDeferResponseCallbackWithServiceHandle>
-  callback_;
+    callback_;
 };
 
 }  // namespace rclcpp

@@ -18,8 +18,8 @@
 #include "rclcpp/macros.hpp"
 #include "rclcpp/node_interfaces/node_base_interface.hpp"
 #include "rclcpp/waitable.hpp"
-#include "rmw/types.h"
 #include "rcutils/logging_macros.h"
+#include "rmw/types.h"
 #include "rosidl_runtime_cpp/traits.hpp"
 
 namespace rclcpp
@@ -31,33 +31,33 @@ namespace detail
 class ResponseInbox;
 
 /// A future together with the id of the request it waits for.
-template<typename FutureT>
+template <typename FutureT>
 struct FutureAndRequestId
 {
   FutureT future;
   int64_t request_id;
 
-  FutureAndRequestId(FutureT impl, int64_t req_id)
-  : future(std::move(impl)), request_id(req_id)
-  {
-  }
+  FutureAndRequestId(FutureT impl, int64_t req_id) : future(std::move(impl)), request_id(req_id) {}
 
   [[deprecated("FutureAndRequestId: use .future instead of an implicit conversion")]]
-  operator FutureT &() {return this->future;}
+  operator FutureT &()
+  {
+    return this->future;
+  }
 
-  auto get() {return this->future.get();}
+  auto get() { return this->future.get(); }
 
-  bool valid() const noexcept {return this->future.valid();}
+  bool valid() const noexcept { return this->future.valid(); }
 
-  void wait() const {return this->future.wait();}
+  void wait() const { return this->future.wait(); }
 
-  template<class Rep, class Period>
+  template <class Rep, class Period>
   std::future_status wait_for(const std::chrono::duration<Rep, Period> & timeout_duration) const
   {
     return this->future.wait_for(timeout_duration);
   }
 
-  template<class Clock, class Duration>
+  template <class Clock, class Duration>
   std::future_status wait_until(const std::chrono::time_point<Clock, Duration> & timeout_time) const
   {
     return this->future.wait_until(timeout_time);
@@ -96,7 +96,7 @@ public:
 
   /// Wait until the service exists: true as soon as it does, false on timeout or shutdown.
   /** A negative timeout waits without limit. */
-  template<typename RepT = int64_t, typename RatioT = std::milli>
+  template <typename RepT = int64_t, typename RatioT = std::milli>
   bool wait_for_service(
     std::chrono::duration<RepT, RatioT> timeout = std::chrono::duration<RepT, RatioT>(-1))
   {
@@ -129,7 +129,7 @@ private:
 };
 
 /// Sends requests of one service type and completes their futures with the responses.
-template<typename ServiceT>
+template <typename ServiceT>
 class Client : public ClientBase
 {
 public:
@@ -158,9 +158,12 @@ public:
     using detail::FutureAndRequestId<std::future<SharedResponse>>::FutureAndRequestId;
 
     [[deprecated("FutureAndRequestId: use .future.share() instead of an implicit conversion")]]
-    operator SharedFuture() {return this->future.share();}
+    operator SharedFuture()
+    {
+      return this->future.share();
+    }
 
-    SharedFuture share() noexcept {return this->future.share();}
+    SharedFuture share() noexcept { return this->future.share(); }
   };
 
   Client(
@@ -180,18 +183,16 @@ public:
   }
 
   /// As above; `cb` runs with the completed future inside the executor's spin.
-  template<
-    typename CallbackT,
-    typename std::enable_if_t<std::is_invocable_v<std::decay_t<CallbackT> &, SharedFuture>> * =
-    nullptr>
+  template <
+    typename CallbackT, typename std::enable_if_t<
+                          std::is_invocable_v<std::decay_t<CallbackT> &, SharedFuture>> * = nullptr>
   SharedFutureAndRequestId async_send_request(SharedRequest request, CallbackT && cb)
   {
     Promise promise;
     auto shared_future = promise.get_future().share();
     const int64_t request_id = send(
-      *request,
-      PendingRequest{
-        CallbackPending{std::move(promise), shared_future, CallbackType(std::forward<CallbackT>(cb))}});
+      *request, PendingRequest{CallbackPending{
+                  std::move(promise), shared_future, CallbackType(std::forward<CallbackT>(cb))}});
     return SharedFutureAndRequestId(std::move(shared_future), request_id);
   }
 

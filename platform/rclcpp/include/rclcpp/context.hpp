@@ -21,10 +21,7 @@ namespace rclcpp
 class ContextAlreadyInitialized : public std::runtime_error
 {
 public:
-  ContextAlreadyInitialized()
-  : std::runtime_error("context is already initialized")
-  {
-  }
+  ContextAlreadyInitialized() : std::runtime_error("context is already initialized") {}
 };
 
 /// The life span of the client library between init and shutdown.

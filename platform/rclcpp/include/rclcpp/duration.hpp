@@ -19,7 +19,7 @@ public:
 
   explicit Duration(std::chrono::nanoseconds nanoseconds);
 
-  template<class Rep, class Period>
+  template <class Rep, class Period>
   Duration(const std::chrono::duration<Rep, Period> & duration)  // NOLINT(runtime/explicit)
   : Duration(std::chrono::duration_cast<std::chrono::nanoseconds>(duration))
   {
@@ -61,7 +61,7 @@ public:
   static Duration from_nanoseconds(rcl_duration_value_t nanoseconds);
   static Duration from_rmw_time(rmw_time_t duration);
 
-  template<class DurationT>
+  template <class DurationT>
   DurationT to_chrono() const
   {
     return std::chrono::duration_cast<DurationT>(std::chrono::nanoseconds(nanoseconds_));

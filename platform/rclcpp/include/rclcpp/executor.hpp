@@ -94,7 +94,7 @@ public:
 
   /// Spin until the future completes (SUCCESS), the timeout passes (TIMEOUT) or the context
   /// shuts down or cancel() is called (INTERRUPTED). A negative timeout waits without limit.
-  template<typename FutureT, typename TimeRepT = int64_t, typename TimeT = std::milli>
+  template <typename FutureT, typename TimeRepT = int64_t, typename TimeT = std::milli>
   FutureReturnCode spin_until_future_complete(
     const FutureT & future,
     std::chrono::duration<TimeRepT, TimeT> timeout = std::chrono::duration<TimeRepT, TimeT>(-1))
@@ -144,9 +144,8 @@ protected:
   class SpinningGuard
   {
   public:
-    explicit SpinningGuard(std::atomic_bool & flag)
-    : flag_(flag) {}
-    ~SpinningGuard() {flag_.store(false);}
+    explicit SpinningGuard(std::atomic_bool & flag) : flag_(flag) {}
+    ~SpinningGuard() { flag_.store(false); }
     SpinningGuard(const SpinningGuard &) = delete;
     SpinningGuard & operator=(const SpinningGuard &) = delete;
 
@@ -203,6 +202,7 @@ private:
 
   bool holds_group(const rclcpp::CallbackGroup::SharedPtr & group_ptr);
 
+  /// The live groups this executor holds; groups their owners released are forgotten.
   std::vector<rclcpp::CallbackGroup::SharedPtr> held_groups();
 
   std::shared_ptr<detail::WakeSignal> wake_signal_;

@@ -12,10 +12,7 @@ namespace rclcpp
 /// Options of an executor.
 struct ExecutorOptions
 {
-  ExecutorOptions()
-  : context(rclcpp::contexts::get_global_default_context()), max_conditions(0)
-  {
-  }
+  ExecutorOptions() : context(rclcpp::contexts::get_global_default_context()), max_conditions(0) {}
 
   /// The context whose shutdown ends the executor's spinning.
   rclcpp::Context::SharedPtr context;

@@ -26,7 +26,7 @@ namespace executors
 {
 
 /// Add the node to `executor`, spin until the future completes, remove the node again.
-template<typename FutureT, typename TimeRepT = int64_t, typename TimeT = std::milli>
+template <typename FutureT, typename TimeRepT = int64_t, typename TimeT = std::milli>
 rclcpp::FutureReturnCode spin_node_until_future_complete(
   rclcpp::Executor & executor, rclcpp::node_interfaces::NodeBaseInterface::SharedPtr node_ptr,
   const FutureT & future,
@@ -38,7 +38,7 @@ rclcpp::FutureReturnCode spin_node_until_future_complete(
   return retcode;
 }
 
-template<
+template <
   typename NodeT = rclcpp::Node, typename FutureT, typename TimeRepT = int64_t,
   typename TimeT = std::milli>
 rclcpp::FutureReturnCode spin_node_until_future_complete(
@@ -53,7 +53,7 @@ rclcpp::FutureReturnCode spin_node_until_future_complete(
 
 /// Spin the node with a temporary single-threaded executor that holds it only for this call.
 /** Throws the add_node error when another executor holds the node. */
-template<typename FutureT, typename TimeRepT = int64_t, typename TimeT = std::milli>
+template <typename FutureT, typename TimeRepT = int64_t, typename TimeT = std::milli>
 rclcpp::FutureReturnCode spin_until_future_complete(
   rclcpp::node_interfaces::NodeBaseInterface::SharedPtr node_ptr, const FutureT & future,
   std::chrono::duration<TimeRepT, TimeT> timeout = std::chrono::duration<TimeRepT, TimeT>(-1))
@@ -62,15 +62,14 @@ rclcpp::FutureReturnCode spin_until_future_complete(
   return executors::spin_node_until_future_complete<FutureT>(executor, node_ptr, future, timeout);
 }
 
-template<
+template <
   typename NodeT = rclcpp::Node, typename FutureT, typename TimeRepT = int64_t,
   typename TimeT = std::milli>
 rclcpp::FutureReturnCode spin_until_future_complete(
   std::shared_ptr<NodeT> node_ptr, const FutureT & future,
   std::chrono::duration<TimeRepT, TimeT> timeout = std::chrono::duration<TimeRepT, TimeT>(-1))
 {
-  return rclcpp::spin_until_future_complete(
-    node_ptr->get_node_base_interface(), future, timeout);
+  return rclcpp::spin_until_future_complete(node_ptr->get_node_base_interface(), future, timeout);
 }
 
 }  // namespace rclcpp

@@ -64,38 +64,38 @@ public:
   rclcpp::CallbackGroup::SharedPtr create_callback_group(
     rclcpp::CallbackGroupType group_type, bool automatically_add_to_executor_with_node = true);
 
-  template<
+  template <
     typename MessageT, typename AllocatorT = std::allocator<void>,
     typename PublisherT = rclcpp::Publisher<MessageT, AllocatorT>>
   std::shared_ptr<PublisherT> create_publisher(
     const std::string & topic_name, const rclcpp::QoS & qos,
     const PublisherOptionsWithAllocator<AllocatorT> & options =
-    PublisherOptionsWithAllocator<AllocatorT>());
+      PublisherOptionsWithAllocator<AllocatorT>());
 
   /// `callback` takes the message as std::shared_ptr<const MessageT>,
   /// std::shared_ptr<MessageT>, const MessageT & or std::unique_ptr<MessageT>.
-  template<
+  template <
     typename MessageT, typename CallbackT, typename AllocatorT = std::allocator<void>,
     typename SubscriptionT = rclcpp::Subscription<MessageT, AllocatorT>>
   std::shared_ptr<SubscriptionT> create_subscription(
     const std::string & topic_name, const rclcpp::QoS & qos, CallbackT && callback,
     const SubscriptionOptionsWithAllocator<AllocatorT> & options =
-    SubscriptionOptionsWithAllocator<AllocatorT>());
+      SubscriptionOptionsWithAllocator<AllocatorT>());
 
   /// A timer on the steady clock; `callback` takes nothing or the timer.
-  template<typename DurationRepT = int64_t, typename DurationT = std::milli, typename CallbackT>
+  template <typename DurationRepT = int64_t, typename DurationT = std::milli, typename CallbackT>
   typename rclcpp::WallTimer<CallbackT>::SharedPtr create_wall_timer(
     std::chrono::duration<DurationRepT, DurationT> period, CallbackT callback,
     rclcpp::CallbackGroup::SharedPtr group = nullptr);
 
-  template<typename ServiceT>
+  template <typename ServiceT>
   typename rclcpp::Client<ServiceT>::SharedPtr create_client(
     const std::string & service_name,
     const rmw_qos_profile_t & qos_profile = rmw_qos_profile_services_default,
     rclcpp::CallbackGroup::SharedPtr group = nullptr);
 
   /// `callback` in any form AnyServiceCallback accepts.
-  template<typename ServiceT, typename CallbackT>
+  template <typename ServiceT, typename CallbackT>
   typename rclcpp::Service<ServiceT>::SharedPtr create_service(
     const std::string & service_name, CallbackT && callback,
     const rmw_qos_profile_t & qos_profile = rmw_qos_profile_services_default,

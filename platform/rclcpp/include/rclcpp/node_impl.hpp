@@ -13,7 +13,7 @@
 namespace rclcpp
 {
 
-template<typename MessageT, typename AllocatorT, typename PublisherT>
+template <typename MessageT, typename AllocatorT, typename PublisherT>
 std::shared_ptr<PublisherT> Node::create_publisher(
   const std::string & topic_name, const rclcpp::QoS & qos,
   const PublisherOptionsWithAllocator<AllocatorT> & options)
@@ -23,7 +23,7 @@ std::shared_ptr<PublisherT> Node::create_publisher(
   return std::make_shared<PublisherT>(node_base_.get(), topic_name, qos);
 }
 
-template<typename MessageT, typename CallbackT, typename AllocatorT, typename SubscriptionT>
+template <typename MessageT, typename CallbackT, typename AllocatorT, typename SubscriptionT>
 std::shared_ptr<SubscriptionT> Node::create_subscription(
   const std::string & topic_name, const rclcpp::QoS & qos, CallbackT && callback,
   const SubscriptionOptionsWithAllocator<AllocatorT> & options)
@@ -37,7 +37,7 @@ std::shared_ptr<SubscriptionT> Node::create_subscription(
   return subscription;
 }
 
-template<typename DurationRepT, typename DurationT, typename CallbackT>
+template <typename DurationRepT, typename DurationT, typename CallbackT>
 typename rclcpp::WallTimer<CallbackT>::SharedPtr Node::create_wall_timer(
   std::chrono::duration<DurationRepT, DurationT> period, CallbackT callback,
   rclcpp::CallbackGroup::SharedPtr group)
@@ -50,19 +50,19 @@ typename rclcpp::WallTimer<CallbackT>::SharedPtr Node::create_wall_timer(
   return timer;
 }
 
-template<typename ServiceT>
+template <typename ServiceT>
 typename rclcpp::Client<ServiceT>::SharedPtr Node::create_client(
   const std::string & service_name, const rmw_qos_profile_t & qos_profile,
   rclcpp::CallbackGroup::SharedPtr group)
 {
   group = group_or_default(group, "client");
-  auto client = std::make_shared<rclcpp::Client<ServiceT>>(
-    node_base_.get(), service_name, qos_profile);
+  auto client =
+    std::make_shared<rclcpp::Client<ServiceT>>(node_base_.get(), service_name, qos_profile);
   add_to_group(client, group);
   return client;
 }
 
-template<typename ServiceT, typename CallbackT>
+template <typename ServiceT, typename CallbackT>
 typename rclcpp::Service<ServiceT>::SharedPtr Node::create_service(
   const std::string & service_name, CallbackT && callback, const rmw_qos_profile_t & qos_profile,
   rclcpp::CallbackGroup::SharedPtr group)

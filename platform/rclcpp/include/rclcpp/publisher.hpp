@@ -14,7 +14,7 @@ namespace rclcpp
 {
 
 /// Publishes messages of one type on one topic.
-template<typename MessageT, typename AllocatorT = std::allocator<void>>
+template <typename MessageT, typename AllocatorT = std::allocator<void>>
 class Publisher : public PublisherBase
 {
 public:
@@ -31,10 +31,7 @@ public:
   }
 
   /// Publish a copy of `msg`.
-  void publish(const MessageT & msg)
-  {
-    publish_type_erased(std::make_shared<const MessageT>(msg));
-  }
+  void publish(const MessageT & msg) { publish_type_erased(std::make_shared<const MessageT>(msg)); }
 
   /// Publish `msg` without copying it; the publisher takes ownership.
   void publish(std::unique_ptr<MessageT> msg)

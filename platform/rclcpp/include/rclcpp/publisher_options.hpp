@@ -14,7 +14,7 @@ struct PublisherOptionsBase
   rclcpp::CallbackGroup::SharedPtr callback_group;
 };
 
-template<typename Allocator>
+template <typename Allocator>
 struct PublisherOptionsWithAllocator : public PublisherOptionsBase
 {
   PublisherOptionsWithAllocator() = default;

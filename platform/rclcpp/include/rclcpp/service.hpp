@@ -60,19 +60,18 @@ private:
 
 /// Serves requests of one service type; the executor holding its group runs the callback, and
 /// the response goes out when the callback returns (or later, for the deferred forms).
-template<typename ServiceT>
+template <typename ServiceT>
 class Service : public ServiceBase, public std::enable_shared_from_this<Service<ServiceT>>
 {
 public:
   RCLCPP_SMART_PTR_DEFINITIONS(Service)
 
   using CallbackType = std::function<void(
-        const std::shared_ptr<typename ServiceT::Request>,
-        std::shared_ptr<typename ServiceT::Response>)>;
+    const std::shared_ptr<typename ServiceT::Request>,
+    std::shared_ptr<typename ServiceT::Response>)>;
   using CallbackWithHeaderType = std::function<void(
-        const std::shared_ptr<rmw_request_id_t>,
-        const std::shared_ptr<typename ServiceT::Request>,
-        std::shared_ptr<typename ServiceT::Response>)>;
+    const std::shared_ptr<rmw_request_id_t>, const std::shared_ptr<typename ServiceT::Request>,
+    std::shared_ptr<typename ServiceT::Response>)>;
 
   Service(
     rclcpp::node_interfaces::NodeBaseInterface * node_base, const std::string & service_name,
@@ -85,8 +84,7 @@ public:
   /// Answer the request identified by `req_id` with a copy of `response`.
   void send_response(rmw_request_id_t & req_id, typename ServiceT::Response & response)
   {
-    send_response_type_erased(
-      req_id, std::make_shared<typename ServiceT::Response>(response));
+    send_response_type_erased(req_id, std::make_shared<typename ServiceT::Response>(response));
   }
 
   void execute(std::shared_ptr<void> & data) override
@@ -94,8 +92,8 @@ public:
     auto received = std::static_pointer_cast<ReceivedRequest>(data);
     auto request = std::make_shared<typename ServiceT::Request>(
       *std::static_pointer_cast<const typename ServiceT::Request>(received->request));
-    auto response = any_callback_.dispatch(
-      this->shared_from_this(), received->header, std::move(request));
+    auto response =
+      any_callback_.dispatch(this->shared_from_this(), received->header, std::move(request));
     if (response) {
       send_response_type_erased(*received->header, std::move(response));
     }

@@ -16,7 +16,7 @@ namespace rclcpp
 {
 
 /// Receives messages of one type on one topic and hands them to its callback.
-template<typename MessageT, typename AllocatorT = std::allocator<void>>
+template <typename MessageT, typename AllocatorT = std::allocator<void>>
 class Subscription : public SubscriptionBase
 {
 public:

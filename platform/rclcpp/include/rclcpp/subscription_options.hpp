@@ -14,7 +14,7 @@ struct SubscriptionOptionsBase
   rclcpp::CallbackGroup::SharedPtr callback_group;
 };
 
-template<typename Allocator>
+template <typename Allocator>
 struct SubscriptionOptionsWithAllocator : public SubscriptionOptionsBase
 {
   SubscriptionOptionsWithAllocator() = default;

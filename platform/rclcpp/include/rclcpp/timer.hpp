@@ -58,7 +58,7 @@ private:
 };
 
 /// A timer over a callback taking nothing or the timer itself.
-template<typename FunctorT>
+template <typename FunctorT>
 class WallTimer : public TimerBase
 {
 public:

@@ -11,13 +11,13 @@ namespace rclcpp
 namespace
 {
 
-template<typename T>
+template <typename T>
 void prune(std::vector<std::weak_ptr<T>> & pointers)
 {
   pointers.erase(
     std::remove_if(
       pointers.begin(), pointers.end(),
-      [](const std::weak_ptr<T> & pointer) {return pointer.expired();}),
+      [](const std::weak_ptr<T> & pointer) { return pointer.expired(); }),
     pointers.end());
 }
 
@@ -32,15 +32,9 @@ CallbackGroup::CallbackGroup(
 
 CallbackGroup::~CallbackGroup() = default;
 
-std::atomic_bool & CallbackGroup::can_be_taken_from()
-{
-  return can_be_taken_from_;
-}
+std::atomic_bool & CallbackGroup::can_be_taken_from() { return can_be_taken_from_; }
 
-const CallbackGroupType & CallbackGroup::type() const
-{
-  return type_;
-}
+const CallbackGroupType & CallbackGroup::type() const { return type_; }
 
 std::atomic_bool & CallbackGroup::get_associated_with_executor_atomic()
 {

@@ -18,8 +18,8 @@ class GraphOrShutdownWatch
 public:
   GraphOrShutdownWatch(rclcpp::Context & context, std::shared_ptr<detail::WakeSignal> signal)
   : context_(context),
-    listener_(detail::get_graph().add_change_listener([signal] {signal->trigger();})),
-    shutdown_handle_(context.add_on_shutdown_callback([signal] {signal->trigger();}))
+    listener_(detail::get_graph().add_change_listener([signal] { signal->trigger(); })),
+    shutdown_handle_(context.add_on_shutdown_callback([signal] { signal->trigger(); }))
   {
   }
 
@@ -46,20 +46,14 @@ ClientBase::ClientBase(
 : context_(node_base->get_context()),
   service_name_(node_base->resolve_topic_or_service_name(service_name, true)),
   inbox_(std::make_shared<detail::ResponseInbox>(
-      detail::queue_depth(qos_profile), callback_group_link())),
+    detail::queue_depth(qos_profile), callback_group_link())),
   endpoint_id_(detail::get_graph().add_client({service_name_, type_name}, inbox_))
 {
 }
 
-ClientBase::~ClientBase()
-{
-  detail::get_graph().remove_endpoint(endpoint_id_);
-}
+ClientBase::~ClientBase() { detail::get_graph().remove_endpoint(endpoint_id_); }
 
-const char * ClientBase::get_service_name() const
-{
-  return service_name_.c_str();
-}
+const char * ClientBase::get_service_name() const { return service_name_.c_str(); }
 
 bool ClientBase::service_is_ready() const
 {
@@ -74,9 +68,9 @@ bool ClientBase::wait_for_service_nanoseconds(std::chrono::nanoseconds timeout)
   if (timeout == std::chrono::nanoseconds::zero()) {
     return false;
   }
-  const auto deadline = timeout < std::chrono::nanoseconds::zero() ?
-    std::chrono::steady_clock::time_point::max() :
-    std::chrono::steady_clock::now() + timeout;
+  const auto deadline = timeout < std::chrono::nanoseconds::zero()
+                          ? std::chrono::steady_clock::time_point::max()
+                          : std::chrono::steady_clock::now() + timeout;
   auto signal = std::make_shared<detail::WakeSignal>();
   GraphOrShutdownWatch watch(*context_, signal);
   while (context_->is_valid()) {
@@ -91,10 +85,7 @@ bool ClientBase::wait_for_service_nanoseconds(std::chrono::nanoseconds timeout)
   return false;
 }
 
-bool ClientBase::is_ready()
-{
-  return !inbox_->queue.empty();
-}
+bool ClientBase::is_ready() { return !inbox_->queue.empty(); }
 
 std::shared_ptr<void> ClientBase::take_data()
 {

@@ -64,10 +64,7 @@ private:
 
 Context::Context() = default;
 
-Context::~Context()
-{
-  InitializedContexts::get().remove(this);
-}
+Context::~Context() { InitializedContexts::get().remove(this); }
 
 void Context::init(int argc, char const * const * argv, const rclcpp::InitOptions & init_options)
 {
@@ -80,9 +77,7 @@ void Context::init(int argc, char const * const * argv, const rclcpp::InitOption
     }
     init_options_ = init_options;
     shutdown_reason_.clear();
-    if (init_options_.auto_initialize_logging() &&
-      rcutils_logging_initialize() != RCUTILS_RET_OK)
-    {
+    if (init_options_.auto_initialize_logging() && rcutils_logging_initialize() != RCUTILS_RET_OK) {
       rcutils_reset_error();
       throw rclcpp::exceptions::RCLError("failed to configure logging");
     }
@@ -91,15 +86,9 @@ void Context::init(int argc, char const * const * argv, const rclcpp::InitOption
   InitializedContexts::get().add(shared_from_this());
 }
 
-bool Context::is_valid() const
-{
-  return valid_.load();
-}
+bool Context::is_valid() const { return valid_.load(); }
 
-const rclcpp::InitOptions & Context::get_init_options() const
-{
-  return init_options_;
-}
+const rclcpp::InitOptions & Context::get_init_options() const { return init_options_; }
 
 rclcpp::InitOptions Context::get_init_options()
 {
@@ -178,21 +167,20 @@ bool Context::sleep_for(const std::chrono::nanoseconds & nanoseconds)
 {
   const auto deadline = std::chrono::steady_clock::now() + nanoseconds;
   std::unique_lock<std::mutex> lock(interrupt_mutex_);
-  interrupt_condition_.wait_until(lock, deadline, [this] {return !is_valid();});
+  interrupt_condition_.wait_until(lock, deadline, [this] { return !is_valid(); });
   return is_valid();
 }
 
 void Context::interrupt_all_sleep_for()
 {
   // Taking the mutex orders this wake-up after a sleeper's check of the context.
-  { std::lock_guard<std::mutex> lock(interrupt_mutex_); }
+  {
+    std::lock_guard<std::mutex> lock(interrupt_mutex_);
+  }
   interrupt_condition_.notify_all();
 }
 
-std::vector<Context::SharedPtr> get_contexts()
-{
-  return InitializedContexts::get().all();
-}
+std::vector<Context::SharedPtr> get_contexts() { return InitializedContexts::get().all(); }
 
 namespace contexts
 {

@@ -33,10 +33,7 @@ Duration::Duration(int32_t seconds, uint32_t nanoseconds)
 {
 }
 
-Duration::Duration(std::chrono::nanoseconds nanoseconds)
-: nanoseconds_(nanoseconds.count())
-{
-}
+Duration::Duration(std::chrono::nanoseconds nanoseconds) : nanoseconds_(nanoseconds.count()) {}
 
 Duration::Duration(const builtin_interfaces::msg::Duration & duration_msg)
 : nanoseconds_(
@@ -45,10 +42,7 @@ Duration::Duration(const builtin_interfaces::msg::Duration & duration_msg)
 {
 }
 
-Duration::Duration(const rcl_duration_t & duration)
-: nanoseconds_(duration.nanoseconds)
-{
-}
+Duration::Duration(const rcl_duration_t & duration) : nanoseconds_(duration.nanoseconds) {}
 
 Duration & Duration::operator=(const builtin_interfaces::msg::Duration & duration_msg)
 {
@@ -70,12 +64,12 @@ Duration::operator builtin_interfaces::msg::Duration() const
   return msg;
 }
 
-bool Duration::operator==(const Duration & rhs) const {return nanoseconds_ == rhs.nanoseconds_;}
-bool Duration::operator!=(const Duration & rhs) const {return nanoseconds_ != rhs.nanoseconds_;}
-bool Duration::operator<(const Duration & rhs) const {return nanoseconds_ < rhs.nanoseconds_;}
-bool Duration::operator<=(const Duration & rhs) const {return nanoseconds_ <= rhs.nanoseconds_;}
-bool Duration::operator>=(const Duration & rhs) const {return nanoseconds_ >= rhs.nanoseconds_;}
-bool Duration::operator>(const Duration & rhs) const {return nanoseconds_ > rhs.nanoseconds_;}
+bool Duration::operator==(const Duration & rhs) const { return nanoseconds_ == rhs.nanoseconds_; }
+bool Duration::operator!=(const Duration & rhs) const { return nanoseconds_ != rhs.nanoseconds_; }
+bool Duration::operator<(const Duration & rhs) const { return nanoseconds_ < rhs.nanoseconds_; }
+bool Duration::operator<=(const Duration & rhs) const { return nanoseconds_ <= rhs.nanoseconds_; }
+bool Duration::operator>=(const Duration & rhs) const { return nanoseconds_ >= rhs.nanoseconds_; }
+bool Duration::operator>(const Duration & rhs) const { return nanoseconds_ > rhs.nanoseconds_; }
 
 Duration Duration::operator+(const Duration & rhs) const
 {
@@ -127,15 +121,9 @@ Duration & Duration::operator*=(double scale)
   return *this;
 }
 
-Duration Duration::max()
-{
-  return Duration(std::numeric_limits<int32_t>::max(), 999999999);
-}
+Duration Duration::max() { return Duration(std::numeric_limits<int32_t>::max(), 999999999); }
 
-rcl_duration_value_t Duration::nanoseconds() const
-{
-  return nanoseconds_;
-}
+rcl_duration_value_t Duration::nanoseconds() const { return nanoseconds_; }
 
 double Duration::seconds() const
 {
@@ -156,9 +144,9 @@ Duration Duration::from_rmw_time(rmw_time_t duration)
 {
   constexpr auto kMax = static_cast<uint64_t>(std::numeric_limits<rcl_duration_value_t>::max());
   const uint64_t whole_seconds_limit = kMax / kNanosecondsPerSecond;
-  if (duration.sec > whole_seconds_limit ||
-    duration.sec * kNanosecondsPerSecond > kMax - duration.nsec)
-  {
+  if (
+    duration.sec > whole_seconds_limit ||
+    duration.sec * kNanosecondsPerSecond > kMax - duration.nsec) {
     return Duration::from_nanoseconds(std::numeric_limits<rcl_duration_value_t>::max());
   }
   return Duration::from_nanoseconds(

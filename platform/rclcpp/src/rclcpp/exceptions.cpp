@@ -8,7 +8,10 @@ namespace exceptions
 NameValidationError::NameValidationError(
   const char * name_type_, const char * name_, const char * error_msg_, size_t invalid_index_)
 : std::invalid_argument(format_error(name_type_, name_, error_msg_, invalid_index_)),
-  name_type(name_type_), name(name_), error_msg(error_msg_), invalid_index(invalid_index_)
+  name_type(name_type_),
+  name(name_),
+  error_msg(error_msg_),
+  invalid_index(invalid_index_)
 {
 }
 

@@ -20,18 +20,17 @@ std::function<void(size_t)> wake_on_trigger(const std::shared_ptr<detail::WakeSi
 {
   std::weak_ptr<detail::WakeSignal> weak_signal = signal;
   return [weak_signal](size_t) {
-           if (auto signal = weak_signal.lock()) {
-             signal->trigger();
-           }
-         };
+    if (auto signal = weak_signal.lock()) {
+      signal->trigger();
+    }
+  };
 }
 
 /// Lets the next callback of a group run once the current one is done, even if it throws.
 class GroupRelease
 {
 public:
-  explicit GroupRelease(rclcpp::CallbackGroup * group)
-  : group_(group) {}
+  explicit GroupRelease(rclcpp::CallbackGroup * group) : group_(group) {}
   ~GroupRelease()
   {
     if (group_) {
@@ -48,26 +47,23 @@ private:
 }  // namespace
 
 Executor::Executor(const rclcpp::ExecutorOptions & options)
-: spinning(false),
-  context_(options.context),
-  wake_signal_(std::make_shared<detail::WakeSignal>())
+: spinning(false), context_(options.context), wake_signal_(std::make_shared<detail::WakeSignal>())
 {
   std::weak_ptr<detail::WakeSignal> weak_signal = wake_signal_;
-  shutdown_callback_handle_ = context_->add_on_shutdown_callback(
-    [weak_signal]() {
-      if (auto signal = weak_signal.lock()) {
-        signal->trigger();
-      }
-    });
+  shutdown_callback_handle_ = context_->add_on_shutdown_callback([weak_signal]() {
+    if (auto signal = weak_signal.lock()) {
+      signal->trigger();
+    }
+  });
 }
 
 Executor::~Executor()
 {
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    for (auto * map : {&weak_groups_associated_with_executor_to_nodes_,
-        &weak_groups_to_nodes_associated_with_executor_})
-    {
+    for (auto * map :
+         {&weak_groups_associated_with_executor_to_nodes_,
+          &weak_groups_to_nodes_associated_with_executor_}) {
       for (const auto & [weak_group, weak_node] : *map) {
         if (auto group = weak_group.lock()) {
           group->get_notify_guard_condition(context_)->set_on_trigger_callback(nullptr);
@@ -104,7 +100,7 @@ void Executor::add_callback_group_to_map(
 {
   weak_groups_to_nodes.emplace(group_ptr, node_ptr);
   group_ptr->get_notify_guard_condition(node_ptr->get_context())
-  ->set_on_trigger_callback(wake_on_trigger(wake_signal_));
+    ->set_on_trigger_callback(wake_on_trigger(wake_signal_));
   if (notify) {
     interrupt();
   }
@@ -168,16 +164,16 @@ void Executor::add_node(NodeBaseInterface::SharedPtr node_ptr, bool notify)
 {
   if (node_ptr->get_associated_with_executor_atomic().exchange(true)) {
     throw std::runtime_error(
-            std::string("Node '") + node_ptr->get_fully_qualified_name() +
-            "' has already been added to an executor.");
+      std::string("Node '") + node_ptr->get_fully_qualified_name() +
+      "' has already been added to an executor.");
   }
   std::lock_guard<std::mutex> lock(mutex_);
   node_ptr->for_each_callback_group(
     [this, &node_ptr, notify](const rclcpp::CallbackGroup::SharedPtr & group_ptr) {
       // A group that another executor holds is left there.
-      if (group_ptr->automatically_add_to_executor_with_node() &&
-      !group_ptr->get_associated_with_executor_atomic().exchange(true))
-      {
+      if (
+        group_ptr->automatically_add_to_executor_with_node() &&
+        !group_ptr->get_associated_with_executor_atomic().exchange(true)) {
         add_callback_group_to_map(
           group_ptr, node_ptr, weak_groups_to_nodes_associated_with_executor_, notify);
       }
@@ -199,14 +195,13 @@ void Executor::remove_node(NodeBaseInterface::SharedPtr node_ptr, bool notify)
   std::lock_guard<std::mutex> lock(mutex_);
   auto node_it = std::find_if(
     weak_nodes_.begin(), weak_nodes_.end(),
-    [&node_ptr](const NodeBaseInterface::WeakPtr & weak) {return weak.lock() == node_ptr;});
+    [&node_ptr](const NodeBaseInterface::WeakPtr & weak) { return weak.lock() == node_ptr; });
   if (node_it == weak_nodes_.end()) {
     throw std::runtime_error("Node needs to be associated with this executor.");
   }
   weak_nodes_.erase(node_it);
   for (auto it = weak_groups_to_nodes_associated_with_executor_.begin();
-    it != weak_groups_to_nodes_associated_with_executor_.end(); )
-  {
+       it != weak_groups_to_nodes_associated_with_executor_.end();) {
     auto group = it->first.lock();
     auto node = it->second.lock();
     ++it;
@@ -247,9 +242,9 @@ void Executor::spin_some_impl(std::chrono::nanoseconds max_duration, bool exhaus
 {
   const auto start = std::chrono::steady_clock::now();
   auto max_duration_not_elapsed = [max_duration, start]() {
-      return max_duration == std::chrono::nanoseconds::zero() ||
-             std::chrono::steady_clock::now() - start < max_duration;
-    };
+    return max_duration == std::chrono::nanoseconds::zero() ||
+           std::chrono::steady_clock::now() - start < max_duration;
+  };
 
   if (spinning.exchange(true)) {
     throw std::runtime_error("spin_some() called while already spinning");
@@ -296,15 +291,9 @@ void Executor::cancel()
   interrupt();
 }
 
-bool Executor::is_spinning()
-{
-  return spinning.load();
-}
+bool Executor::is_spinning() { return spinning.load(); }
 
-void Executor::interrupt()
-{
-  wake_signal_->trigger();
-}
+void Executor::interrupt() { wake_signal_->trigger(); }
 
 void Executor::execute_any_executable(AnyExecutable & any_exec)
 {
@@ -326,9 +315,9 @@ void Executor::add_callback_groups_from_nodes_associated_to_executor()
     }
     node->for_each_callback_group(
       [this, &node](const rclcpp::CallbackGroup::SharedPtr & group_ptr) {
-        if (group_ptr->automatically_add_to_executor_with_node() &&
-        !group_ptr->get_associated_with_executor_atomic().exchange(true))
-        {
+        if (
+          group_ptr->automatically_add_to_executor_with_node() &&
+          !group_ptr->get_associated_with_executor_atomic().exchange(true)) {
           add_callback_group_to_map(
             group_ptr, node, weak_groups_to_nodes_associated_with_executor_, false);
         }
@@ -340,12 +329,16 @@ std::vector<rclcpp::CallbackGroup::SharedPtr> Executor::held_groups()
 {
   std::lock_guard<std::mutex> lock(mutex_);
   std::vector<rclcpp::CallbackGroup::SharedPtr> groups;
-  for (auto * map : {&weak_groups_associated_with_executor_to_nodes_,
-      &weak_groups_to_nodes_associated_with_executor_})
-  {
-    for (const auto & entry : *map) {
-      if (auto group = entry.first.lock()) {
+  for (auto * map :
+       {&weak_groups_associated_with_executor_to_nodes_,
+        &weak_groups_to_nodes_associated_with_executor_}) {
+    for (auto it = map->begin(); it != map->end();) {
+      if (auto group = it->first.lock()) {
         groups.push_back(std::move(group));
+        ++it;
+      } else {
+        // The group's owner released it; forget it.
+        it = map->erase(it);
       }
     }
   }
@@ -361,36 +354,36 @@ bool Executor::holds_group(const rclcpp::CallbackGroup::SharedPtr & group_ptr)
 
 void Executor::wait_for_work(std::chrono::nanoseconds timeout)
 {
-  const auto deadline = timeout < std::chrono::nanoseconds::zero() ?
-    std::chrono::steady_clock::time_point::max() :
-    std::chrono::steady_clock::now() + timeout;
+  const auto deadline = timeout < std::chrono::nanoseconds::zero()
+                          ? std::chrono::steady_clock::time_point::max()
+                          : std::chrono::steady_clock::now() + timeout;
 
   // Notes the ready entities of groups that may run now; returns when the next timer is due.
   auto collect_ready = [this]() {
-      ready_entities_.clear();
-      auto next_timer_call = std::chrono::steady_clock::time_point::max();
-      for (const auto & group : held_groups()) {
-        if (group->type() == rclcpp::CallbackGroupType::MutuallyExclusive &&
-          !group->can_be_taken_from().load())
-        {
-          continue;
-        }
-        group->collect_all_ptrs(
-          [this, &group](const rclcpp::Waitable::SharedPtr & waitable) {
-            if (waitable->is_ready()) {
-              ready_entities_.push_back(ReadyEntity{waitable, group});
-            }
-          },
-          [this, &group, &next_timer_call](const std::shared_ptr<rclcpp::TimerBase> & timer) {
-            if (timer->is_ready()) {
-              ready_entities_.push_back(ReadyEntity{timer, group});
-            } else {
-              next_timer_call = std::min(next_timer_call, timer->next_call_time());
-            }
-          });
+    ready_entities_.clear();
+    auto next_timer_call = std::chrono::steady_clock::time_point::max();
+    for (const auto & group : held_groups()) {
+      if (
+        group->type() == rclcpp::CallbackGroupType::MutuallyExclusive &&
+        !group->can_be_taken_from().load()) {
+        continue;
       }
-      return next_timer_call;
-    };
+      group->collect_all_ptrs(
+        [this, &group](const rclcpp::Waitable::SharedPtr & waitable) {
+          if (waitable->is_ready()) {
+            ready_entities_.push_back(ReadyEntity{waitable, group});
+          }
+        },
+        [this, &group, &next_timer_call](const std::shared_ptr<rclcpp::TimerBase> & timer) {
+          if (timer->is_ready()) {
+            ready_entities_.push_back(ReadyEntity{timer, group});
+          } else {
+            next_timer_call = std::min(next_timer_call, timer->next_call_time());
+          }
+        });
+    }
+    return next_timer_call;
+  };
 
   add_callback_groups_from_nodes_associated_to_executor();
   wake_signal_->reset();
@@ -408,7 +401,7 @@ void Executor::wait_for_work(std::chrono::nanoseconds timeout)
 
 bool Executor::get_next_ready_executable(AnyExecutable & any_executable)
 {
-  for (auto it = ready_entities_.begin(); it != ready_entities_.end(); ) {
+  for (auto it = ready_entities_.begin(); it != ready_entities_.end();) {
     auto waitable = it->waitable.lock();
     auto group = it->callback_group.lock();
     if (!waitable || !group || !holds_group(group)) {
@@ -436,8 +429,7 @@ bool Executor::get_next_ready_executable(AnyExecutable & any_executable)
   return false;
 }
 
-bool Executor::get_next_executable(
-  AnyExecutable & any_executable, std::chrono::nanoseconds timeout)
+bool Executor::get_next_executable(AnyExecutable & any_executable, std::chrono::nanoseconds timeout)
 {
   if (get_next_ready_executable(any_executable)) {
     return true;

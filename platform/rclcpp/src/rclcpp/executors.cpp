@@ -22,9 +22,6 @@ void spin(rclcpp::node_interfaces::NodeBaseInterface::SharedPtr node_ptr)
   executor.remove_node(node_ptr);
 }
 
-void spin(rclcpp::Node::SharedPtr node_ptr)
-{
-  rclcpp::spin(node_ptr->get_node_base_interface());
-}
+void spin(rclcpp::Node::SharedPtr node_ptr) { rclcpp::spin(node_ptr->get_node_base_interface()); }
 
 }  // namespace rclcpp

@@ -5,15 +5,9 @@
 namespace rclcpp
 {
 
-GuardCondition::GuardCondition(rclcpp::Context::SharedPtr context)
-: context_(std::move(context))
-{
-}
+GuardCondition::GuardCondition(rclcpp::Context::SharedPtr context) : context_(std::move(context)) {}
 
-rclcpp::Context::SharedPtr GuardCondition::get_context() const
-{
-  return context_;
-}
+rclcpp::Context::SharedPtr GuardCondition::get_context() const { return context_; }
 
 void GuardCondition::trigger()
 {

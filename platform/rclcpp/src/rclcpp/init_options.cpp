@@ -3,15 +3,9 @@
 namespace rclcpp
 {
 
-InitOptions::InitOptions(rcl_allocator_t allocator)
-: allocator_(allocator)
-{
-}
+InitOptions::InitOptions(rcl_allocator_t allocator) : allocator_(allocator) {}
 
-bool InitOptions::auto_initialize_logging() const
-{
-  return initialize_logging_;
-}
+bool InitOptions::auto_initialize_logging() const { return initialize_logging_; }
 
 InitOptions & InitOptions::auto_initialize_logging(bool initialize_logging)
 {
@@ -19,9 +13,6 @@ InitOptions & InitOptions::auto_initialize_logging(bool initialize_logging)
   return *this;
 }
 
-const rcl_allocator_t & InitOptions::get_allocator() const
-{
-  return allocator_;
-}
+const rcl_allocator_t & InitOptions::get_allocator() const { return allocator_; }
 
 }  // namespace rclcpp

@@ -7,20 +7,11 @@
 namespace rclcpp
 {
 
-Logger get_logger(const std::string & name)
-{
-  return Logger(name);
-}
+Logger get_logger(const std::string & name) { return Logger(name); }
 
-Logger::Logger(const std::string & name)
-: name_(std::make_shared<const std::string>(name))
-{
-}
+Logger::Logger(const std::string & name) : name_(std::make_shared<const std::string>(name)) {}
 
-const char * Logger::get_name() const
-{
-  return name_ ? name_->c_str() : nullptr;
-}
+const char * Logger::get_name() const { return name_ ? name_->c_str() : nullptr; }
 
 Logger Logger::get_child(const std::string & suffix)
 {

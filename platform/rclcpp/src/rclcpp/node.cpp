@@ -41,25 +41,16 @@ Node::Node(
 
 Node::~Node() = default;
 
-const char * Node::get_name() const
-{
-  return node_base_->get_name();
-}
+const char * Node::get_name() const { return node_base_->get_name(); }
 
-const char * Node::get_namespace() const
-{
-  return node_base_->get_namespace();
-}
+const char * Node::get_namespace() const { return node_base_->get_namespace(); }
 
 const char * Node::get_fully_qualified_name() const
 {
   return node_base_->get_fully_qualified_name();
 }
 
-rclcpp::Logger Node::get_logger() const
-{
-  return logger_;
-}
+rclcpp::Logger Node::get_logger() const { return logger_; }
 
 rclcpp::CallbackGroup::SharedPtr Node::create_callback_group(
   rclcpp::CallbackGroupType group_type, bool automatically_add_to_executor_with_node)
@@ -67,20 +58,11 @@ rclcpp::CallbackGroup::SharedPtr Node::create_callback_group(
   return node_base_->create_callback_group(group_type, automatically_add_to_executor_with_node);
 }
 
-rclcpp::Clock::SharedPtr Node::get_clock()
-{
-  return clock_;
-}
+rclcpp::Clock::SharedPtr Node::get_clock() { return clock_; }
 
-rclcpp::Clock::ConstSharedPtr Node::get_clock() const
-{
-  return clock_;
-}
+rclcpp::Clock::ConstSharedPtr Node::get_clock() const { return clock_; }
 
-rclcpp::Time Node::now() const
-{
-  return clock_->now();
-}
+rclcpp::Time Node::now() const { return clock_->now(); }
 
 rclcpp::node_interfaces::NodeBaseInterface::SharedPtr Node::get_node_base_interface()
 {
@@ -92,10 +74,7 @@ rclcpp::node_interfaces::NodeWaitablesInterface::SharedPtr Node::get_node_waitab
   return node_waitables_;
 }
 
-const rclcpp::NodeOptions & Node::get_node_options() const
-{
-  return node_options_;
-}
+const rclcpp::NodeOptions & Node::get_node_options() const { return node_options_; }
 
 size_t Node::count_publishers(const std::string & topic_name) const
 {
@@ -117,7 +96,7 @@ rclcpp::CallbackGroup::SharedPtr Node::group_or_default(
   }
   if (!node_base_->callback_group_in_node(group)) {
     throw std::runtime_error(
-            std::string("Cannot create ") + entity_kind + ", callback group not in node.");
+      std::string("Cannot create ") + entity_kind + ", callback group not in node.");
   }
   return group;
 }

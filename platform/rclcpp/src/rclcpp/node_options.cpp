@@ -5,10 +5,7 @@
 namespace rclcpp
 {
 
-rclcpp::Context::SharedPtr NodeOptions::context() const
-{
-  return context_;
-}
+rclcpp::Context::SharedPtr NodeOptions::context() const { return context_; }
 
 NodeOptions & NodeOptions::context(rclcpp::Context::SharedPtr context)
 {

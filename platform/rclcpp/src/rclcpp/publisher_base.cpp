@@ -17,25 +17,16 @@ PublisherBase::PublisherBase(
 {
 }
 
-PublisherBase::~PublisherBase()
-{
-  detail::get_graph().remove_endpoint(endpoint_id_);
-}
+PublisherBase::~PublisherBase() { detail::get_graph().remove_endpoint(endpoint_id_); }
 
-const char * PublisherBase::get_topic_name() const
-{
-  return topic_name_.c_str();
-}
+const char * PublisherBase::get_topic_name() const { return topic_name_.c_str(); }
 
 size_t PublisherBase::get_subscription_count() const
 {
   return detail::get_graph().count_subscriptions(endpoint_id_);
 }
 
-rclcpp::QoS PublisherBase::get_actual_qos() const
-{
-  return qos_;
-}
+rclcpp::QoS PublisherBase::get_actual_qos() const { return qos_; }
 
 void PublisherBase::publish_type_erased(std::shared_ptr<const void> message)
 {

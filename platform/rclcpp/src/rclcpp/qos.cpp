@@ -16,15 +16,9 @@ QoSInitialization QoSInitialization::from_rmw(const rmw_qos_profile_t & rmw_qos)
   return KeepLast(rmw_qos.depth);
 }
 
-KeepAll::KeepAll()
-: QoSInitialization(RMW_QOS_POLICY_HISTORY_KEEP_ALL, 0)
-{
-}
+KeepAll::KeepAll() : QoSInitialization(RMW_QOS_POLICY_HISTORY_KEEP_ALL, 0) {}
 
-KeepLast::KeepLast(size_t depth)
-: QoSInitialization(RMW_QOS_POLICY_HISTORY_KEEP_LAST, depth)
-{
-}
+KeepLast::KeepLast(size_t depth) : QoSInitialization(RMW_QOS_POLICY_HISTORY_KEEP_LAST, depth) {}
 
 QoS::QoS(const QoSInitialization & qos_initialization, const rmw_qos_profile_t & initial_profile)
 : rmw_qos_profile_(initial_profile)
@@ -33,14 +27,11 @@ QoS::QoS(const QoSInitialization & qos_initialization, const rmw_qos_profile_t &
   rmw_qos_profile_.depth = qos_initialization.depth;
 }
 
-QoS::QoS(size_t history_depth)
-: QoS(KeepLast(history_depth))
-{
-}
+QoS::QoS(size_t history_depth) : QoS(KeepLast(history_depth)) {}
 
-rmw_qos_profile_t & QoS::get_rmw_qos_profile() {return rmw_qos_profile_;}
+rmw_qos_profile_t & QoS::get_rmw_qos_profile() { return rmw_qos_profile_; }
 
-const rmw_qos_profile_t & QoS::get_rmw_qos_profile() const {return rmw_qos_profile_;}
+const rmw_qos_profile_t & QoS::get_rmw_qos_profile() const { return rmw_qos_profile_; }
 
 QoS & QoS::history(rmw_qos_history_policy_t history)
 {
@@ -78,9 +69,9 @@ QoS & QoS::reliability(ReliabilityPolicy reliability)
   return this->reliability(static_cast<rmw_qos_reliability_policy_t>(reliability));
 }
 
-QoS & QoS::reliable() {return reliability(RMW_QOS_POLICY_RELIABILITY_RELIABLE);}
+QoS & QoS::reliable() { return reliability(RMW_QOS_POLICY_RELIABILITY_RELIABLE); }
 
-QoS & QoS::best_effort() {return reliability(RMW_QOS_POLICY_RELIABILITY_BEST_EFFORT);}
+QoS & QoS::best_effort() { return reliability(RMW_QOS_POLICY_RELIABILITY_BEST_EFFORT); }
 
 QoS & QoS::durability(rmw_qos_durability_policy_t durability)
 {
@@ -93,9 +84,9 @@ QoS & QoS::durability(DurabilityPolicy durability)
   return this->durability(static_cast<rmw_qos_durability_policy_t>(durability));
 }
 
-QoS & QoS::durability_volatile() {return durability(RMW_QOS_POLICY_DURABILITY_VOLATILE);}
+QoS & QoS::durability_volatile() { return durability(RMW_QOS_POLICY_DURABILITY_VOLATILE); }
 
-QoS & QoS::transient_local() {return durability(RMW_QOS_POLICY_DURABILITY_TRANSIENT_LOCAL);}
+QoS & QoS::transient_local() { return durability(RMW_QOS_POLICY_DURABILITY_TRANSIENT_LOCAL); }
 
 QoS & QoS::deadline(rmw_time_t deadline)
 {
@@ -147,12 +138,9 @@ QoS & QoS::avoid_ros_namespace_conventions(bool avoid_ros_namespace_conventions)
   return *this;
 }
 
-HistoryPolicy QoS::history() const
-{
-  return static_cast<HistoryPolicy>(rmw_qos_profile_.history);
-}
+HistoryPolicy QoS::history() const { return static_cast<HistoryPolicy>(rmw_qos_profile_.history); }
 
-size_t QoS::depth() const {return rmw_qos_profile_.depth;}
+size_t QoS::depth() const { return rmw_qos_profile_.depth; }
 
 ReliabilityPolicy QoS::reliability() const
 {
@@ -204,16 +192,13 @@ bool operator==(const QoS & left, const QoS & right)
   const auto & l = left.get_rmw_qos_profile();
   const auto & r = right.get_rmw_qos_profile();
   return l.history == r.history && l.depth == r.depth && l.reliability == r.reliability &&
-         l.durability == r.durability && l.deadline == r.deadline &&
-         l.lifespan == r.lifespan && l.liveliness == r.liveliness &&
+         l.durability == r.durability && l.deadline == r.deadline && l.lifespan == r.lifespan &&
+         l.liveliness == r.liveliness &&
          l.liveliness_lease_duration == r.liveliness_lease_duration &&
          l.avoid_ros_namespace_conventions == r.avoid_ros_namespace_conventions;
 }
 
-bool operator!=(const QoS & left, const QoS & right)
-{
-  return !(left == right);
-}
+bool operator!=(const QoS & left, const QoS & right) { return !(left == right); }
 
 ServicesQoS::ServicesQoS(const QoSInitialization & qos_initialization)
 : QoS(qos_initialization, rmw_qos_profile_services_default)

@@ -80,10 +80,7 @@ bool Time::operator==(const rclcpp::Time & rhs) const
   return nanoseconds_ == rhs.nanoseconds_;
 }
 
-bool Time::operator!=(const rclcpp::Time & rhs) const
-{
-  return !(*this == rhs);
-}
+bool Time::operator!=(const rclcpp::Time & rhs) const { return !(*this == rhs); }
 
 bool Time::operator<(const rclcpp::Time & rhs) const
 {
@@ -158,29 +155,17 @@ Time & Time::operator-=(const rclcpp::Duration & rhs)
   return *this;
 }
 
-rcl_time_point_value_t Time::nanoseconds() const
-{
-  return nanoseconds_;
-}
+rcl_time_point_value_t Time::nanoseconds() const { return nanoseconds_; }
 
-Time Time::max()
-{
-  return Time(std::numeric_limits<int32_t>::max(), 999999999);
-}
+Time Time::max() { return Time(std::numeric_limits<int32_t>::max(), 999999999); }
 
 double Time::seconds() const
 {
   return std::chrono::duration<double>(std::chrono::nanoseconds(nanoseconds_)).count();
 }
 
-rcl_clock_type_t Time::get_clock_type() const
-{
-  return clock_type_;
-}
+rcl_clock_type_t Time::get_clock_type() const { return clock_type_; }
 
-Time operator+(const rclcpp::Duration & lhs, const rclcpp::Time & rhs)
-{
-  return rhs + lhs;
-}
+Time operator+(const rclcpp::Duration & lhs, const rclcpp::Time & rhs) { return rhs + lhs; }
 
 }  // namespace rclcpp

@@ -47,10 +47,7 @@ std::chrono::steady_clock::time_point TimerBase::next_call_time()
   return canceled_ ? std::chrono::steady_clock::time_point::max() : next_call_;
 }
 
-bool TimerBase::is_steady()
-{
-  return true;
-}
+bool TimerBase::is_steady() { return true; }
 
 bool TimerBase::is_ready()
 {

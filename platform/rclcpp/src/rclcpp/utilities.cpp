@@ -46,10 +46,7 @@ bool uninstall_signal_handlers()
   return detail::SignalHandler::get_global_signal_handler().uninstall();
 }
 
-bool ok(rclcpp::Context::SharedPtr context)
-{
-  return or_default(std::move(context))->is_valid();
-}
+bool ok(rclcpp::Context::SharedPtr context) { return or_default(std::move(context))->is_valid(); }
 
 bool shutdown(rclcpp::Context::SharedPtr context, const std::string & reason)
 {

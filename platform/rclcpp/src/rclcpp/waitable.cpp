@@ -27,17 +27,11 @@ void CallbackGroupLink::notify()
 
 }  // namespace detail
 
-Waitable::Waitable()
-: group_link_(std::make_shared<detail::CallbackGroupLink>())
-{
-}
+Waitable::Waitable() : group_link_(std::make_shared<detail::CallbackGroupLink>()) {}
 
 Waitable::~Waitable() = default;
 
-void Waitable::notify_callback_group()
-{
-  group_link_->notify();
-}
+void Waitable::notify_callback_group() { group_link_->notify(); }
 
 std::shared_ptr<detail::CallbackGroupLink> Waitable::callback_group_link() const
 {

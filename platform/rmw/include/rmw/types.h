@@ -18,37 +18,50 @@ typedef struct rmw_request_id_s
   int64_t sequence_number;
 } rmw_request_id_t;
 
-typedef enum rmw_qos_history_policy_e {
+typedef enum rmw_qos_history_policy_e
+{
   RMW_QOS_POLICY_HISTORY_SYSTEM_DEFAULT,
   RMW_QOS_POLICY_HISTORY_KEEP_LAST,
   RMW_QOS_POLICY_HISTORY_KEEP_ALL,
   RMW_QOS_POLICY_HISTORY_UNKNOWN
 } rmw_qos_history_policy_t;
 
-typedef enum rmw_qos_reliability_policy_e {
+typedef enum rmw_qos_reliability_policy_e
+{
   RMW_QOS_POLICY_RELIABILITY_SYSTEM_DEFAULT,
   RMW_QOS_POLICY_RELIABILITY_RELIABLE,
   RMW_QOS_POLICY_RELIABILITY_BEST_EFFORT,
   RMW_QOS_POLICY_RELIABILITY_UNKNOWN
 } rmw_qos_reliability_policy_t;
 
-typedef enum rmw_qos_durability_policy_e {
+typedef enum rmw_qos_durability_policy_e
+{
   RMW_QOS_POLICY_DURABILITY_SYSTEM_DEFAULT,
   RMW_QOS_POLICY_DURABILITY_TRANSIENT_LOCAL,
   RMW_QOS_POLICY_DURABILITY_VOLATILE,
   RMW_QOS_POLICY_DURABILITY_UNKNOWN
 } rmw_qos_durability_policy_t;
 
-typedef enum rmw_qos_liveliness_policy_e {
+typedef enum rmw_qos_liveliness_policy_e
+{
   RMW_QOS_POLICY_LIVELINESS_SYSTEM_DEFAULT = 0,
   RMW_QOS_POLICY_LIVELINESS_AUTOMATIC = 1,
   RMW_QOS_POLICY_LIVELINESS_MANUAL_BY_TOPIC = 3,
   RMW_QOS_POLICY_LIVELINESS_UNKNOWN = 4
 } rmw_qos_liveliness_policy_t;
 
-#define RMW_QOS_DEADLINE_DEFAULT {0, 0}
-#define RMW_QOS_LIFESPAN_DEFAULT {0, 0}
-#define RMW_QOS_LIVELINESS_LEASE_DURATION_DEFAULT {0, 0}
+#define RMW_QOS_DEADLINE_DEFAULT \
+  {                              \
+    0, 0                         \
+  }
+#define RMW_QOS_LIFESPAN_DEFAULT \
+  {                              \
+    0, 0                         \
+  }
+#define RMW_QOS_LIVELINESS_LEASE_DURATION_DEFAULT \
+  {                                               \
+    0, 0                                          \
+  }
 
 /// Quality-of-service settings of a publisher, subscription, service or client.
 typedef struct rmw_qos_profile_s

@@ -66,10 +66,7 @@ public:
 class RCLError : public std::runtime_error
 {
 public:
-  explicit RCLError(const std::string & message)
-  : std::runtime_error(message)
-  {
-  }
+  explicit RCLError(const std::string & message) : std::runtime_error(message) {}
 };
 
 }  // namespace exceptions

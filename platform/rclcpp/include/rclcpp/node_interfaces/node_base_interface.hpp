@@ -37,8 +37,7 @@ public:
   virtual rclcpp::Context::SharedPtr get_context() = 0;
 
   virtual rclcpp::CallbackGroup::SharedPtr create_callback_group(
-    rclcpp::CallbackGroupType group_type,
-    bool automatically_add_to_executor_with_node = true) = 0;
+    rclcpp::CallbackGroupType group_type, bool automatically_add_to_executor_with_node = true) = 0;
 
   /// The mutually exclusive group entities go to when none is given.
   virtual rclcpp::CallbackGroup::SharedPtr get_default_callback_group() = 0;

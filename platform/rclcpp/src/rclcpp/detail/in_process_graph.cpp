@@ -40,12 +40,14 @@ EndpointId InProcessGraph::add_subscription(
   return add(Endpoint{Kind::Subscription, topic, std::move(sink), {}, {}});
 }
 
-EndpointId InProcessGraph::add_service(const EndpointInfo & service, std::weak_ptr<RequestSink> sink)
+EndpointId InProcessGraph::add_service(
+  const EndpointInfo & service, std::weak_ptr<RequestSink> sink)
 {
   return add(Endpoint{Kind::Service, service, {}, std::move(sink), {}});
 }
 
-EndpointId InProcessGraph::add_client(const EndpointInfo & service, std::weak_ptr<ResponseSink> sink)
+EndpointId InProcessGraph::add_client(
+  const EndpointInfo & service, std::weak_ptr<ResponseSink> sink)
 {
   return add(Endpoint{Kind::Client, service, {}, {}, std::move(sink)});
 }
@@ -80,9 +82,9 @@ std::vector<const InProcessGraph::Endpoint *> InProcessGraph::matches(
     return result;
   }
   for (const auto & [id, other] : endpoints_) {
-    if (other.kind == kind && other.info.name == self->second.info.name &&
-      other.info.type_name == self->second.info.type_name)
-    {
+    if (
+      other.kind == kind && other.info.name == self->second.info.name &&
+      other.info.type_name == self->second.info.type_name) {
       result.push_back(&other);
     }
   }

@@ -42,7 +42,13 @@ public:
   void remove_change_listener(ChangeListenerId listener) override;
 
 private:
-  enum class Kind { Publisher, Subscription, Service, Client };
+  enum class Kind
+  {
+    Publisher,
+    Subscription,
+    Service,
+    Client
+  };
 
   struct Endpoint
   {

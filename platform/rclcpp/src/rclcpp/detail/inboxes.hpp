@@ -18,13 +18,12 @@ namespace detail
 {
 
 /// A thread-safe FIFO; with a depth limit the oldest item is dropped to make room.
-template<typename ItemT>
+template <typename ItemT>
 class BoundedQueue
 {
 public:
   /// `depth` 0 means no limit.
-  explicit BoundedQueue(size_t depth)
-  : depth_(depth) {}
+  explicit BoundedQueue(size_t depth) : depth_(depth) {}
 
   void push(ItemT item)
   {

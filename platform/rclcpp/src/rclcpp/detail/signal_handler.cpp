@@ -63,7 +63,9 @@ void handle_signal(int signum, siginfo_t * info, void * context)
 
 void set_handler(int signum, struct sigaction & previous)
 {
-  struct sigaction action {};
+  struct sigaction action
+  {
+  };
   action.sa_sigaction = &handle_signal;
   sigemptyset(&action.sa_mask);
   action.sa_flags = SA_SIGINFO;

@@ -24,9 +24,9 @@ bool WakeSignal::wait_until(std::chrono::steady_clock::time_point deadline)
 {
   std::unique_lock<std::mutex> lock(mutex_);
   if (deadline == std::chrono::steady_clock::time_point::max()) {
-    condition_.wait(lock, [this] {return triggered_;});
+    condition_.wait(lock, [this] { return triggered_; });
   } else {
-    condition_.wait_until(lock, deadline, [this] {return triggered_;});
+    condition_.wait_until(lock, deadline, [this] { return triggered_; });
   }
   const bool triggered = triggered_;
   triggered_ = false;

@@ -14,8 +14,8 @@ MultiThreadedExecutor::MultiThreadedExecutor(
   std::chrono::nanoseconds timeout)
 : rclcpp::Executor(options),
   number_of_threads_(
-    number_of_threads > 0 ? number_of_threads :
-    std::max<size_t>(std::thread::hardware_concurrency(), 2)),
+    number_of_threads > 0 ? number_of_threads
+                          : std::max<size_t>(std::thread::hardware_concurrency(), 2)),
   yield_before_execute_(yield_before_execute),
   next_exec_timeout_(timeout)
 {
@@ -42,10 +42,7 @@ void MultiThreadedExecutor::spin()
   }
 }
 
-size_t MultiThreadedExecutor::get_number_of_threads()
-{
-  return number_of_threads_;
-}
+size_t MultiThreadedExecutor::get_number_of_threads() { return number_of_threads_; }
 
 void MultiThreadedExecutor::run(size_t this_thread_number)
 {

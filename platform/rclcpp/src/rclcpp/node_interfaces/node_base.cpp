@@ -21,10 +21,7 @@ struct NameError
   size_t index;
 };
 
-bool is_name_character(char c)
-{
-  return std::isalnum(static_cast<unsigned char>(c)) || c == '_';
-}
+bool is_name_character(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; }
 
 std::optional<NameError> check_node_name(const std::string & name)
 {
@@ -33,8 +30,7 @@ std::optional<NameError> check_node_name(const std::string & name)
   }
   for (size_t i = 0; i < name.size(); ++i) {
     if (!is_name_character(name[i])) {
-      return NameError{
-        "node name must not contain characters other than alphanumerics or '_'", i};
+      return NameError{"node name must not contain characters other than alphanumerics or '_'", i};
     }
   }
   if (std::isdigit(static_cast<unsigned char>(name[0]))) {
@@ -100,32 +96,20 @@ NodeBase::NodeBase(
   }
   if (!context_->is_valid()) {
     throw rclcpp::exceptions::RCLError(
-            "failed to initialize rcl node: the given context is not valid, either rcl_init() "
-            "was not called or rcl_shutdown() was called.");
+      "failed to initialize rcl node: the given context is not valid, either rcl_init() "
+      "was not called or rcl_shutdown() was called.");
   }
   fully_qualified_name_ = namespace_ == "/" ? "/" + name_ : namespace_ + "/" + name_;
   default_callback_group_ = create_callback_group(rclcpp::CallbackGroupType::MutuallyExclusive);
 }
 
-const char * NodeBase::get_name() const
-{
-  return name_.c_str();
-}
+const char * NodeBase::get_name() const { return name_.c_str(); }
 
-const char * NodeBase::get_namespace() const
-{
-  return namespace_.c_str();
-}
+const char * NodeBase::get_namespace() const { return namespace_.c_str(); }
 
-const char * NodeBase::get_fully_qualified_name() const
-{
-  return fully_qualified_name_.c_str();
-}
+const char * NodeBase::get_fully_qualified_name() const { return fully_qualified_name_.c_str(); }
 
-rclcpp::Context::SharedPtr NodeBase::get_context()
-{
-  return context_;
-}
+rclcpp::Context::SharedPtr NodeBase::get_context() { return context_; }
 
 rclcpp::CallbackGroup::SharedPtr NodeBase::create_callback_group(
   rclcpp::CallbackGroupType group_type, bool automatically_add_to_executor_with_node)
@@ -137,7 +121,7 @@ rclcpp::CallbackGroup::SharedPtr NodeBase::create_callback_group(
     callback_groups_.erase(
       std::remove_if(
         callback_groups_.begin(), callback_groups_.end(),
-        [](const rclcpp::CallbackGroup::WeakPtr & weak) {return weak.expired();}),
+        [](const rclcpp::CallbackGroup::WeakPtr & weak) { return weak.expired(); }),
       callback_groups_.end());
     callback_groups_.push_back(group);
   }
@@ -155,7 +139,7 @@ bool NodeBase::callback_group_in_node(rclcpp::CallbackGroup::SharedPtr group)
   std::lock_guard<std::mutex> lock(callback_groups_mutex_);
   return std::any_of(
     callback_groups_.begin(), callback_groups_.end(),
-    [&group](const rclcpp::CallbackGroup::WeakPtr & weak) {return weak.lock() == group;});
+    [&group](const rclcpp::CallbackGroup::WeakPtr & weak) { return weak.lock() == group; });
 }
 
 void NodeBase::for_each_callback_group(const CallbackGroupFunction & func)
@@ -179,10 +163,7 @@ std::atomic_bool & NodeBase::get_associated_with_executor_atomic()
   return associated_with_executor_;
 }
 
-rclcpp::GuardCondition & NodeBase::get_notify_guard_condition()
-{
-  return notify_guard_condition_;
-}
+rclcpp::GuardCondition & NodeBase::get_notify_guard_condition() { return notify_guard_condition_; }
 
 std::string NodeBase::resolve_topic_or_service_name(
   const std::string & name, bool is_service, bool only_expand) const
@@ -200,18 +181,17 @@ std::string NodeBase::resolve_topic_or_service_name(
   if (only_expand) {
     return expanded;
   }
-  auto error = name.empty() ?
-    std::optional<NameError>(NameError{"must not be empty", 0}) :
-    check_absolute_name(expanded);
+  auto error = name.empty() ? std::optional<NameError>(NameError{"must not be empty", 0})
+                            : check_absolute_name(expanded);
   if (error) {
     const std::string kind = is_service ? "service name " : "topic name ";
     const std::string message = kind + error->message;
     if (is_service) {
       throw rclcpp::exceptions::InvalidServiceNameError(
-              expanded.c_str(), message.c_str(), error->index);
+        expanded.c_str(), message.c_str(), error->index);
     }
     throw rclcpp::exceptions::InvalidTopicNameError(
-            expanded.c_str(), message.c_str(), error->index);
+      expanded.c_str(), message.c_str(), error->index);
   }
   return expanded;
 }

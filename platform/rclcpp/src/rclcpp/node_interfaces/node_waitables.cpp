@@ -7,10 +7,7 @@ namespace rclcpp
 namespace node_interfaces
 {
 
-NodeWaitables::NodeWaitables(NodeBaseInterface * node_base)
-: node_base_(node_base)
-{
-}
+NodeWaitables::NodeWaitables(NodeBaseInterface * node_base) : node_base_(node_base) {}
 
 void NodeWaitables::add_waitable(
   rclcpp::Waitable::SharedPtr waitable_ptr, rclcpp::CallbackGroup::SharedPtr group)
