@@ -65,13 +65,14 @@ void CallbackTimer::run()
       changed_.wait(lock);
       continue;
     }
-    const auto first = pending_.begin();
-    if (Clock::now() < first->first) {
-      changed_.wait_until(lock, first->first);
+    // A copy: the timer may be cancelled, and its entry freed, while the worker waits.
+    const Clock::time_point deadline = pending_.begin()->first;
+    if (Clock::now() < deadline) {
+      changed_.wait_until(lock, deadline);
       continue;
     }
-    Timer due = std::move(first->second);
-    pending_.erase(first);
+    Timer due = std::move(pending_.begin()->second);
+    pending_.erase(pending_.begin());
     running_id_ = due.id;
     lock.unlock();
     due.callback();
