@@ -13,16 +13,14 @@ public:
   /// When true, SIGINT and SIGTERM (if their handlers are installed) shut the context down.
   bool shutdown_on_signal = true;
 
+  /// The allocator is accepted for compatibility; memory comes from the C++ runtime.
   explicit InitOptions(rcl_allocator_t allocator = rcl_get_default_allocator());
 
   /// Whether init configures console logging; on by default.
   bool auto_initialize_logging() const;
   InitOptions & auto_initialize_logging(bool initialize_logging);
 
-  const rcl_allocator_t & get_allocator() const;
-
 private:
-  rcl_allocator_t allocator_;
   bool initialize_logging_ = true;
 };
 

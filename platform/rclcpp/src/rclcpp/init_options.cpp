@@ -3,7 +3,7 @@
 namespace rclcpp
 {
 
-InitOptions::InitOptions(rcl_allocator_t allocator) : allocator_(allocator) {}
+InitOptions::InitOptions(rcl_allocator_t allocator) { (void)allocator; }
 
 bool InitOptions::auto_initialize_logging() const { return initialize_logging_; }
 
@@ -12,7 +12,5 @@ InitOptions & InitOptions::auto_initialize_logging(bool initialize_logging)
   initialize_logging_ = initialize_logging;
   return *this;
 }
-
-const rcl_allocator_t & InitOptions::get_allocator() const { return allocator_; }
 
 }  // namespace rclcpp
