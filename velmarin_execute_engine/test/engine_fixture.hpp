@@ -41,6 +41,17 @@ public:
     return count;
   }
 
+  // Every message so far, in the order written.
+  std::vector<std::string> Messages()
+  {
+    std::lock_guard<std::mutex> guard(mutex_);
+    std::vector<std::string> messages;
+    for (const auto & entry : messages_) {
+      messages.push_back(entry.second);
+    }
+    return messages;
+  }
+
   void Clear()
   {
     std::lock_guard<std::mutex> guard(mutex_);

@@ -1,0 +1,152 @@
+// Copyright 2026 Velmarin developers
+// Licensed under the Apache License, Version 2.0
+
+// The whole start-up runs in this process, with the installed deployment tree, and requests
+// go through the real "execute_robot" service.
+
+#include <gtest/gtest.h>
+#include <spdlog/spdlog.h>
+
+#include <chrono>
+#include <future>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "engine_fixture.hpp"
+#include "execute_engine/start_up.hpp"
+#include "execute_engine_test_support/background_executor.hpp"
+#include "rclcpp/rclcpp.hpp"
+#include "velmarin_protocol/srv/robot_common.hpp"
+
+namespace
+{
+
+using namespace std::chrono_literals;
+using RobotCommon = velmarin_protocol::srv::RobotCommon;
+
+class ExecuteRobotTest : public ::testing::Test
+{
+protected:
+  static void SetUpTestSuite()
+  {
+    log_ = engine_test::CaptureProgramLog();
+    // Start-up then finds its logger name taken and keeps logging into the capture, so the
+    // tests neither read nor write the robot's log directory.
+    spdlog::register_logger(std::make_shared<spdlog::logger>("execute_engine"));
+  }
+
+  void SetUp() override
+  {
+    rclcpp::init(0, nullptr);
+    served_ = std::async(std::launch::async, [] { return execute_engine::ServeExecuteRobot(); });
+    peers_ = std::make_unique<execute_engine_test_support::BackgroundExecutor>(2);
+    caller_ = std::make_shared<rclcpp::Node>("execute_robot_caller");
+    client_ = caller_->create_client<RobotCommon>("execute_robot");
+    peers_->AddNode(caller_);
+    ASSERT_TRUE(client_->wait_for_service(30s));
+    log_->Clear();
+  }
+
+  void TearDown() override
+  {
+    rclcpp::shutdown();
+    ASSERT_EQ(served_.wait_for(30s), std::future_status::ready);
+    EXPECT_EQ(served_.get(), 0);
+    client_.reset();
+    peers_.reset();
+    caller_.reset();
+  }
+
+  static std::shared_ptr<RobotCommon::Request> MakeRequest(int model_id, int cmd)
+  {
+    auto request = std::make_shared<RobotCommon::Request>();
+    request->command.model_id = model_id;
+    request->command.cmd = cmd;
+    return request;
+  }
+
+  std::shared_ptr<RobotCommon::Response> Call(int model_id, int cmd)
+  {
+    auto future = client_->async_send_request(MakeRequest(model_id, cmd));
+    if (future.wait_for(30s) != std::future_status::ready) {
+      ADD_FAILURE() << "no response for model " << model_id << " command " << cmd;
+      return nullptr;
+    }
+    return future.get();
+  }
+
+  static inline std::shared_ptr<engine_test::LogCapture> log_;
+  std::future<int> served_;
+  std::unique_ptr<execute_engine_test_support::BackgroundExecutor> peers_;
+  rclcpp::Node::SharedPtr caller_;
+  rclcpp::Client<RobotCommon>::SharedPtr client_;
+};
+
+TEST_F(ExecuteRobotTest, ModelWithoutHandlerIsAnsweredAsConstructed)
+{
+  for (int model_id : {0, 7, -1}) {
+    SCOPED_TRACE(model_id);
+    const auto response = Call(model_id, 1);
+    ASSERT_NE(response, nullptr);
+    EXPECT_EQ(response->result, 0);
+    EXPECT_EQ(response->message, "");
+    EXPECT_EQ(response->error_code, 0);
+    EXPECT_EQ(
+      log_->Count(
+        "ScheduleRequest don't find func match model ID " + std::to_string(model_id), false),
+      1u);
+  }
+}
+
+TEST_F(ExecuteRobotTest, RequestsSentAtOnceAreHandledOneAfterTheOther)
+{
+  // Commands that the device model refuses: each request logs its Sentinel's line and then
+  // the end of its tick, so interleaved handling would show in the log's order.
+  std::vector<rclcpp::Client<RobotCommon>::FutureAndRequestId> pending;
+  for (int cmd : {900, 901, 902, 903}) {
+    pending.push_back(client_->async_send_request(MakeRequest(3, cmd)));
+  }
+  for (auto & future : pending) {
+    ASSERT_EQ(future.wait_for(30s), std::future_status::ready);
+  }
+  const std::vector<std::string> messages = log_->Messages();
+  std::vector<std::string> events;
+  for (const std::string & message : messages) {
+    if (message.rfind("cmd:90", 0) == 0) {
+      events.push_back("refused");
+    } else if (message == "behavior_tree action finished") {
+      events.push_back("finished");
+    }
+  }
+  ASSERT_EQ(events.size(), 8u);
+  for (size_t i = 0; i < events.size(); i += 2) {
+    EXPECT_EQ(events[i], "refused");
+    EXPECT_EQ(events[i + 1], "finished");
+  }
+}
+
+TEST_F(ExecuteRobotTest, EachModelReachesItsOwnBranch)
+{
+  // Every Sentinel of another model fails silently; only the branch of the request's model
+  // reports the command it does not accept.
+  struct Case
+  {
+    int model_id;
+    int cmd;
+  };
+  for (const Case & request :
+       {Case{1, 999}, Case{2, 201}, Case{3, 999}, Case{5, 999}, Case{6, 999}}) {
+    SCOPED_TRACE(request.model_id);
+    log_->Clear();
+    const auto response = Call(request.model_id, request.cmd);
+    ASSERT_NE(response, nullptr);
+    const std::string refusal = "cmd:" + std::to_string(request.cmd) +
+                                " is not support by model:" + std::to_string(request.model_id);
+    EXPECT_EQ(log_->Count(refusal, false), 1u);
+    EXPECT_EQ(log_->Count("is not support by model", false), 1u);
+  }
+}
+
+}  // namespace
