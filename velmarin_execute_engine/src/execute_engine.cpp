@@ -9,6 +9,9 @@
 
 #include "common_util/log_holder.hpp"
 #include "execute_engine/cmd_manager.hpp"
+#include "execute_engine/init_tree_node.hpp"
+#include "execute_engine/procter_tree_node.hpp"
+#include "execute_engine/slam_tree_node.hpp"
 
 execute_engine::ExecuteEngine * g_execute_engine = execute_engine::ExecuteEngine::GetInstance();
 
@@ -96,6 +99,9 @@ bool ExecuteEngine::Init(
     "SweepSentinel", std::bind(&CmdManager::SweepSentinel, cmd_manager), BT::PortsList());
   // The action and command node types are registered here, in this order: "SecurityNode",
   // "InitPos", "Navigation", "Procter", "Slam".
+  factory.registerNodeType<InitTreeNode>("InitPos");
+  factory.registerNodeType<ProcterTreeNode>("Procter");
+  factory.registerNodeType<SlamTreeNode>("Slam");
 
   try {
     auto blackboard = BT::Blackboard::create();
