@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <exception>
+#include <iostream>
 #include <utility>
 
 #include "common_util/log_holder.hpp"
@@ -109,6 +110,8 @@ bool ExecuteEngine::Init(
                       : factory.createTreeFromFile(xml_or_path, blackboard);
   } catch (const std::exception & error) {
     EE_LOG_ERROR("create behavior_tree failed: {}", error.what());
+    // Start-up then stops before its service exists; the console tells why.
+    std::cout << "create behavior_tree failed: " << error.what() << std::endl;
     return false;
   }
   return true;

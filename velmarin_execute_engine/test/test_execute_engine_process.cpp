@@ -204,7 +204,8 @@ TEST(ExecuteEngineProcess, TreeThatCannotBeBuiltEndsWithStatus255BeforeTheServic
     ASSERT_TRUE(status.has_value());
     EXPECT_EQ(*status, 255);
     const auto & lines = process.lines();
-    ASSERT_GE(lines.size(), 2u);
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[1].rfind("create behavior_tree failed: ", 0), 0u) << lines[1];
     EXPECT_EQ(lines.front(), "tree_path = " + prefix.tree().string());
     EXPECT_EQ(lines.back(), "execute engine init failed");
     for (const std::string & line : lines) {
