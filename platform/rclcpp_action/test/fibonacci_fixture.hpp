@@ -51,6 +51,10 @@ public:
       });
     executor_.add_node(node_);
     spinner_ = std::thread([this] { executor_.spin(); });
+    // A cancel that comes before the spin has begun would be lost, and the spin never end.
+    while (!executor_.is_spinning()) {
+      std::this_thread::yield();
+    }
   }
 
   ~ScriptedFibonacciServer()

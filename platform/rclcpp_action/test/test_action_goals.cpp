@@ -39,15 +39,12 @@ TEST_F(FibonacciActionTest, AcceptedGoalGivesFeedbackStatusAndResult)
   ASSERT_TRUE(handle);
   ASSERT_EQ(responses.size(), 1u);
   EXPECT_EQ(responses[0], handle);
-  EXPECT_TRUE(handle->is_feedback_aware());
-  EXPECT_TRUE(handle->is_result_aware());
   const auto served = server_->next_accepted_goal();
   ASSERT_TRUE(served);
   EXPECT_EQ(served->get_goal_id(), handle->get_goal_id());
   EXPECT_EQ(served->get_goal()->order, 5);
   EXPECT_TRUE(served->is_executing());
   EXPECT_NE(handle->get_goal_stamp().nanoseconds(), 0);
-  ASSERT_TRUE(spin_until([&] { return handle->get_status() == GoalStatus::STATUS_EXECUTING; }));
 
   served->publish_feedback(ScriptedFibonacciServer::feedback_of({0, 1}));
   ASSERT_TRUE(spin_until([&] { return feedbacks.size() == 1; }));
@@ -80,13 +77,6 @@ TEST_F(FibonacciActionTest, RefusedGoalGivesNullHandleAndNoResult)
 
   EXPECT_EQ(send_and_await(3, options), nullptr);
   EXPECT_EQ(null_responses, 1);
-
-  // An accepted goal afterwards shows the refused one left nothing behind.
-  server_->goal_decision = rclcpp_action::GoalResponse::ACCEPT_AND_EXECUTE;
-  ASSERT_TRUE(send_and_await(4));
-  const auto served = server_->next_accepted_goal();
-  ASSERT_TRUE(served);
-  EXPECT_EQ(served->get_goal()->order, 4);
   EXPECT_EQ(results, 0);
 }
 
