@@ -17,6 +17,10 @@
 #include "engine_fixture.hpp"
 #include "execute_engine/start_up.hpp"
 #include "execute_engine_test_support/background_executor.hpp"
+#include "execute_engine_test_support/simulated_device_controller.hpp"
+#include "execute_engine_test_support/simulated_map_server.hpp"
+#include "execute_engine_test_support/simulated_mapping_peers.hpp"
+#include "execute_engine_test_support/topic_recorder.hpp"
 #include "rclcpp/rclcpp.hpp"
 #include "velmarin_protocol/srv/robot_common.hpp"
 
@@ -40,8 +44,14 @@ protected:
   void SetUp() override
   {
     rclcpp::init(0, nullptr);
-    served_ = std::async(std::launch::async, [] { return execute_engine::ServeExecuteRobot(); });
     peers_ = std::make_unique<execute_engine_test_support::BackgroundExecutor>(2);
+    map_server_ = std::make_unique<execute_engine_test_support::SimulatedMapServer>(*peers_);
+    pose_recorder_ =
+      std::make_unique<execute_engine_test_support::LocalizationMapAndPoseRecorder>(*peers_);
+    device_controller_ =
+      std::make_unique<execute_engine_test_support::SimulatedDeviceController>(*peers_);
+    mapping_peers_ = std::make_unique<execute_engine_test_support::SimulatedMappingPeers>(*peers_);
+    served_ = std::async(std::launch::async, [] { return execute_engine::ServeExecuteRobot(); });
     caller_ = std::make_shared<rclcpp::Node>("execute_robot_caller");
     client_ = caller_->create_client<RobotCommon>("execute_robot");
     peers_->AddNode(caller_);
@@ -55,6 +65,10 @@ protected:
     ASSERT_EQ(served_.wait_for(30s), std::future_status::ready);
     EXPECT_EQ(served_.get(), 0);
     client_.reset();
+    mapping_peers_.reset();
+    device_controller_.reset();
+    pose_recorder_.reset();
+    map_server_.reset();
     peers_.reset();
     caller_.reset();
   }
@@ -67,19 +81,29 @@ protected:
     return request;
   }
 
-  std::shared_ptr<RobotCommon::Response> Call(int model_id, int cmd)
+  std::shared_ptr<RobotCommon::Response> Call(std::shared_ptr<RobotCommon::Request> request)
   {
-    auto future = client_->async_send_request(MakeRequest(model_id, cmd));
+    auto future = client_->async_send_request(request);
     if (future.wait_for(30s) != std::future_status::ready) {
-      ADD_FAILURE() << "no response for model " << model_id << " command " << cmd;
+      ADD_FAILURE() << "no response for model " << request->command.model_id << " command "
+                    << request->command.cmd;
       return nullptr;
     }
     return future.get();
   }
 
+  std::shared_ptr<RobotCommon::Response> Call(int model_id, int cmd)
+  {
+    return Call(MakeRequest(model_id, cmd));
+  }
+
   static inline std::shared_ptr<engine_test::LogCapture> log_;
   std::future<int> served_;
   std::unique_ptr<execute_engine_test_support::BackgroundExecutor> peers_;
+  std::unique_ptr<execute_engine_test_support::SimulatedMapServer> map_server_;
+  std::unique_ptr<execute_engine_test_support::LocalizationMapAndPoseRecorder> pose_recorder_;
+  std::unique_ptr<execute_engine_test_support::SimulatedDeviceController> device_controller_;
+  std::unique_ptr<execute_engine_test_support::SimulatedMappingPeers> mapping_peers_;
   rclcpp::Node::SharedPtr caller_;
   rclcpp::Client<RobotCommon>::SharedPtr client_;
 };
@@ -147,6 +171,75 @@ TEST_F(ExecuteRobotTest, EachModelReachesItsOwnBranch)
     EXPECT_EQ(log_->Count(refusal, false), 1u);
     EXPECT_EQ(log_->Count("is not support by model", false), 1u);
   }
+}
+
+TEST_F(ExecuteRobotTest, LocationRequestLoadsTheMapAndPublishesThePose)
+{
+  auto request = MakeRequest(1, 1);
+  request->initial_pose.x = 1.0;
+  request->initial_pose.y = 2.0;
+  request->map_path = "/maps/a.pbstream";
+  const auto response = Call(request);
+  ASSERT_NE(response, nullptr);
+  EXPECT_EQ(response->message, "Success");
+
+  ASSERT_EQ(map_server_->Requests().size(), 1u);
+  EXPECT_EQ(map_server_->Requests().front().map_url, "/maps/a.yaml");
+  ASSERT_TRUE(pose_recorder_->WaitFor(1, 10s));
+  const auto published = pose_recorder_->Messages().front();
+  EXPECT_EQ(published.map_path, "/maps/a.pbstream");
+  EXPECT_EQ(published.pose.header.frame_id, "map");
+  EXPECT_EQ(published.pose.pose.pose.position.x, 1.0);
+  EXPECT_EQ(published.pose.pose.pose.position.y, 2.0);
+}
+
+TEST_F(ExecuteRobotTest, DeviceRequestsReachTheControllerFromBothModelsThatCarryThem)
+{
+  for (int model_id : {3, 4}) {
+    SCOPED_TRACE(model_id);
+    auto request = MakeRequest(model_id, 201);
+    request->devices.main_swp.cmd = model_id;
+    request->devices.aux_pair.second = -5;
+    const auto accepted = Call(request);
+    ASSERT_NE(accepted, nullptr);
+    EXPECT_EQ(accepted->result, 0);
+    EXPECT_EQ(accepted->message, "Success");
+    ASSERT_FALSE(device_controller_->Requests().empty());
+    EXPECT_EQ(device_controller_->Requests().back().devices, request->devices);
+  }
+
+  device_controller_->SetErrorCode(7);
+  const auto refused = Call(MakeRequest(3, 201));
+  ASSERT_NE(refused, nullptr);
+  EXPECT_EQ(refused->result, 1);
+  EXPECT_EQ(refused->message, "Failure");
+  EXPECT_EQ(refused->error_code, 7);
+  EXPECT_EQ(device_controller_->Requests().size(), 3u);
+}
+
+TEST_F(ExecuteRobotTest, MappingRequestsDriveTheMappingAndLocalizationPeers)
+{
+  mapping_peers_->SetLocTrajectories({4}, {0});
+  const auto started = Call(MakeRequest(5, 301));
+  ASSERT_NE(started, nullptr);
+  EXPECT_EQ(started->message, "Success");
+
+  mapping_peers_->SetMapTrajectories({9}, {0});
+  auto save = MakeRequest(5, 302);
+  save->map_id = 12;
+  const auto saved = Call(save);
+  ASSERT_NE(saved, nullptr);
+  EXPECT_EQ(saved->message, "Success");
+
+  EXPECT_EQ(
+    mapping_peers_->Calls(),
+    (std::vector<std::string>{
+      "loc_get_trajectory_states", "loc_finish_trajectory", "map_start_trajectory",
+      "map_get_trajectory_states", "map_finish_trajectory", "map_write_state"}));
+  const auto writes =
+    mapping_peers_->Requests<execute_engine_test_support::SimulatedMappingPeers::MapWriteState>();
+  ASSERT_EQ(writes.size(), 1u);
+  EXPECT_EQ(writes.front().filename, "/opt/velmarin/maps/12.pbstream");
 }
 
 }  // namespace
