@@ -3,6 +3,7 @@
 
 #include "execute_engine/execute_engine.hpp"
 
+#include <chrono>
 #include <cstdlib>
 #include <exception>
 #include <iostream>
@@ -11,7 +12,10 @@
 #include "common_util/log_holder.hpp"
 #include "execute_engine/cmd_manager.hpp"
 #include "execute_engine/init_tree_node.hpp"
+#include "execute_engine/navigation_tree_node.hpp"
 #include "execute_engine/procter_tree_node.hpp"
+#include "execute_engine/ros2_action_node.hpp"
+#include "execute_engine/security_tree_node.hpp"
 #include "execute_engine/slam_tree_node.hpp"
 
 execute_engine::ExecuteEngine * g_execute_engine = execute_engine::ExecuteEngine::GetInstance();
@@ -26,6 +30,7 @@ constexpr int kSweepModel = 4;
 constexpr int kMoveCmd = 101;
 constexpr int kWorkCmd = 102;
 constexpr int kProcterCmd = 201;
+constexpr std::chrono::milliseconds kActionTimeout{5000};
 }  // namespace
 
 void ExecuteEngine::TicketLock::lock()
@@ -98,9 +103,16 @@ bool ExecuteEngine::Init(
     "SlamSentinel", std::bind(&CmdManager::SlamSentinel, cmd_manager), BT::PortsList());
   factory.registerSimpleCondition(
     "SweepSentinel", std::bind(&CmdManager::SweepSentinel, cmd_manager), BT::PortsList());
-  // The action and command node types are registered here, in this order: "SecurityNode",
-  // "InitPos", "Navigation", "Procter", "Slam".
+  // The factory's builders refer to these until the tree is built.
+  Ros2Params security_params;
+  security_params.node = node_;
+  security_params.action_timeout = kActionTimeout;
+  RegisterRos2ActionNode<SecurityTreeNode>(factory, "SecurityNode", security_params);
   factory.registerNodeType<InitTreeNode>("InitPos");
+  Ros2Params navigation_params;
+  navigation_params.node = node_;
+  navigation_params.action_timeout = kActionTimeout;
+  RegisterRos2ActionNode<NavigationTreeNode>(factory, "Navigation", navigation_params);
   factory.registerNodeType<ProcterTreeNode>("Procter");
   factory.registerNodeType<SlamTreeNode>("Slam");
 

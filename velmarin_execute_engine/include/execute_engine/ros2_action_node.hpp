@@ -1,0 +1,484 @@
+// Copyright 2026 Velmarin developers
+// Licensed under the Apache License, Version 2.0
+
+#ifndef EXECUTE_ENGINE__ROS2_ACTION_NODE_HPP_
+#define EXECUTE_ENGINE__ROS2_ACTION_NODE_HPP_
+
+#include <behaviortree_cpp_v3/action_node.h>
+#include <behaviortree_cpp_v3/bt_factory.h>
+#include <behaviortree_cpp_v3/exceptions.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <future>
+#include <memory>
+#include <stdexcept>
+#include <string>
+
+#include "common_util/log_holder.hpp"
+#include "execute_engine/execute_engine.hpp"
+#include "rcl_action/action_client.h"
+#include "rclcpp/rclcpp.hpp"
+#include "rclcpp_action/rclcpp_action.hpp"
+
+namespace execute_engine
+{
+
+// What an action node is built with.
+struct Ros2Params
+{
+  // Node on which the action client and its callback group are made. Must not be null.
+  std::shared_ptr<rclcpp::Node> node;
+  // Action server name used when the node's "action_name" port gives none.
+  std::string default_action_name;
+  // Bound of the wait for the action server, for a goal response and for a cancel response.
+  std::chrono::milliseconds action_timeout{1000};
+};
+
+// A behaviour-tree leaf that drives one goal of the action ActionT at a time.
+//
+// At a tick that finds it IDLE it asks fillGoal for a goal and sends it; later ticks follow the
+// goal (goal response, feedback, result) and return RUNNING until onResultReceived, onFeedback
+// or onActionError decide the outcome. While a goal runs, the engine's current command steers
+// it: 4 and 8 cancel it (SUCCESS), 5 sends a pause goal and 403 then a recovery goal, both built
+// by fillGoal and not followed themselves.
+//
+// The client's callbacks run in a callback group of their own that only `private_executor`
+// serves, and that executor is spun only inside tick and cancelGoal: everything here runs on
+// the thread that ticks the tree, without locks. A tick never waits except for the action
+// server while it has not been found, and cancelGoal for the cancel response; both up to
+// `action_timeout`.
+template <class ActionT>
+class Ros2ActionNode : public BT::ActionNodeBase
+{
+public:
+  using ActionType = ActionT;
+  using Goal = typename ActionT::Goal;
+  using Feedback = typename ActionT::Feedback;
+  using GoalHandle = rclcpp_action::ClientGoalHandle<ActionT>;
+  using WrappedResult = typename GoalHandle::WrappedResult;
+
+  // Error codes handed to onActionError.
+  // The goal response did not come within `action_timeout`, or a RUNNING tick found no goal
+  // to follow (the goal ended or was refused by the server and the tree did not reset the node).
+  static constexpr int32_t kGoalResponseTimeout = 1;
+  // fillGoal refused the goal.
+  static constexpr int32_t kGoalRefused = 5;
+
+  // Makes the client for the action named by the "action_name" port, or by
+  // `params.default_action_name` when the port is absent, empty or the placeholder, and waits
+  // up to `params.action_timeout` for its server (a server not found is looked for again at
+  // each tick). A port naming a blackboard entry makes no client: tick makes it from the
+  // entry. Throws std::logic_error when neither names an action.
+  Ros2ActionNode(
+    const std::string & name, const BT::NodeConfiguration & config, const Ros2Params & params);
+
+  ~Ros2ActionNode() override = default;
+
+  // Cancels the goal when the node is RUNNING; leaves the status to the tree.
+  void halt() override;
+
+  // Starts, steers or follows the goal (see the class comment). Returns RUNNING without
+  // sending anything when the tree ticks it again after SUCCESS or FAILURE. Raises
+  // BT::RuntimeError when the name read from the blackboard is empty, std::runtime_error
+  // "Goal was rejected by the action server" when the server refuses the goal, and what the
+  // hooks raise or std::logic_error for a hook that breaks its contract.
+  BT::NodeStatus tick() override;
+
+  // Fills `goal`, freshly constructed, from the engine's current request: for the goal sent at
+  // IDLE (the node's status is already RUNNING then) and for the pause and recovery goals.
+  // False refuses the goal; the tick then returns onActionError(kGoalRefused).
+  virtual bool fillGoal(Goal & goal) = 0;
+
+  // The result of the followed goal, whatever its result code, after the goal state was
+  // cleared. Returns SUCCESS or FAILURE, which the tick returns.
+  virtual BT::NodeStatus onResultReceived(const WrappedResult & result) = 0;
+
+  // Every feedback delivered for a goal sent at IDLE. RUNNING lets the goal go on; SUCCESS or
+  // FAILURE ends it at the tick's next check (goal cancelled, that status returned). IDLE is
+  // refused with std::logic_error.
+  virtual BT::NodeStatus onFeedback(std::shared_ptr<const Feedback> /*feedback*/)
+  {
+    return BT::NodeStatus::RUNNING;
+  }
+
+  // Decides the status after an error (the codes above). Must return SUCCESS or FAILURE.
+  virtual BT::NodeStatus onActionError(int32_t /*error_code*/) { return BT::NodeStatus::FAILURE; }
+
+  // Makes a new callback group and client for `action_name`, replacing the earlier ones, and
+  // waits up to `action_timeout` for the server; returns whether it was found. Throws
+  // BT::RuntimeError "action_name is empty" for an empty name.
+  bool createClient(const std::string & action_name);
+
+  // Asks the server to cancel the followed goal and waits up to `action_timeout` for its answer
+  // (a missing answer is only logged), then lets the goal go. Without a goal it sends nothing.
+  // A call made while another one runs (from a callback of its wait) returns at once.
+  void cancelGoal();
+
+  static BT::PortsList providedPorts() { return basicActionPorts({}); }
+
+  // The "action_name" input port plus `addition`; an addition of the same name is ignored.
+  static BT::PortsList basicActionPorts(BT::PortsList addition);
+
+protected:
+  // Forgets the goal (without cancelling it on the server) and sets the node IDLE.
+  void clearGoalState();
+
+  // Whether a goal is waiting for its goal response or accepted and followed.
+  bool followsGoal() const { return pending_goal_handle.valid() || goal_handle; }
+
+  std::shared_ptr<rclcpp::Node> node;
+  std::string client_action_name;
+  bool action_name_from_blackboard = false;
+  std::chrono::milliseconds action_timeout;
+  typename rclcpp_action::Client<ActionT>::SharedPtr action_client;
+  rclcpp::CallbackGroup::SharedPtr callback_group;
+  rclcpp::executors::SingleThreadedExecutor private_executor;
+  std::shared_future<typename GoalHandle::SharedPtr> pending_goal_handle;
+  typename GoalHandle::SharedPtr goal_handle;
+  rclcpp::Time goal_sent_time{0, 0u, RCL_SYSTEM_TIME};
+  // Both hold what a goal start gives them, so they are defined before the first goal.
+  BT::NodeStatus feedback_status = BT::NodeStatus::RUNNING;
+  bool goal_in_flight = false;
+  WrappedResult wrapped_result{};
+  bool has_result = false;
+  bool server_ready = false;
+  bool is_paused = false;
+  std::atomic<bool> cancelling{false};
+
+private:
+  static constexpr const char * kActionNamePort = "action_name";
+  static constexpr const char * kActionNamePlaceholder = "__default__placeholder__";
+  static constexpr int32_t kCancelCmd = 4;
+  static constexpr int32_t kOtherCancelCmd = 8;
+  static constexpr int32_t kPauseCmd = 5;
+  static constexpr int32_t kRecoveryCmd = 403;
+
+  // Clears `cancelling` when the cancelGoal call that set it returns or raises.
+  class CancellingReset
+  {
+  public:
+    explicit CancellingReset(std::atomic<bool> & flag) : flag_(flag) {}
+    ~CancellingReset() { flag_.store(false); }
+    CancellingReset(const CancellingReset &) = delete;
+    CancellingReset & operator=(const CancellingReset &) = delete;
+
+  private:
+    std::atomic<bool> & flag_;
+  };
+
+  // Resets the goal state, asks fillGoal for a goal and sends it with the three callbacks.
+  BT::NodeStatus startGoal();
+
+  // SUCCESS or FAILURE unchanged; anything else raises std::logic_error.
+  static BT::NodeStatus validateResultStatus(BT::NodeStatus status);
+};
+
+template <class ActionT>
+Ros2ActionNode<ActionT>::Ros2ActionNode(
+  const std::string & name, const BT::NodeConfiguration & config, const Ros2Params & params)
+: BT::ActionNodeBase(name, config), node(params.node), action_timeout(params.action_timeout)
+{
+  const auto port = config.input_ports.find(kActionNamePort);
+  const std::string action_name = port == config.input_ports.end() ? "" : port->second;
+  if (action_name.empty() || action_name == kActionNamePlaceholder) {
+    if (params.default_action_name.empty()) {
+      throw std::logic_error(
+        "Both [action_name] in the InputPort and the RosNodeParams are empty.");
+    }
+    createClient(params.default_action_name);
+  } else if (isBlackboardPointer(action_name)) {
+    action_name_from_blackboard = true;
+  } else {
+    createClient(action_name);
+  }
+}
+
+template <class ActionT>
+bool Ros2ActionNode<ActionT>::createClient(const std::string & action_name)
+{
+  if (action_name.empty()) {
+    throw BT::RuntimeError("action_name is empty");
+  }
+  EE_LOG_DEBUG("create action[{}] client", action_name);
+  if (callback_group) {
+    private_executor.remove_callback_group(callback_group);
+  }
+  // Not added with the node: the node's own executor may be spinning on other threads, and
+  // the client's callbacks must run only in this node's spins.
+  callback_group = node->create_callback_group(rclcpp::CallbackGroupType::MutuallyExclusive, false);
+  private_executor.add_callback_group(callback_group, node->get_node_base_interface(), true);
+  action_client = rclcpp_action::create_client<ActionT>(
+    node, action_name, callback_group, rcl_action_client_get_default_options());
+  client_action_name = action_name;
+  const bool found = action_client->wait_for_action_server(action_timeout);
+  if (!found) {
+    RCLCPP_ERROR(
+      node->get_logger(), "%s: Action server with name '%s' is not reachable.", name().c_str(),
+      client_action_name.c_str());
+  }
+  EE_LOG_DEBUG("create action[{}] client and find server:{}", action_name, found);
+  server_ready = found;
+  return found;
+}
+
+template <class ActionT>
+BT::PortsList Ros2ActionNode<ActionT>::basicActionPorts(BT::PortsList addition)
+{
+  BT::PortsList ports = {
+    BT::InputPort<std::string>(kActionNamePort, kActionNamePlaceholder, "Action server name")};
+  ports.insert(addition.begin(), addition.end());
+  return ports;
+}
+
+template <class ActionT>
+void Ros2ActionNode<ActionT>::halt()
+{
+  if (status() == BT::NodeStatus::RUNNING) {
+    cancelGoal();
+  }
+}
+
+template <class ActionT>
+BT::NodeStatus Ros2ActionNode<ActionT>::tick()
+{
+  if (!action_client || (status() == BT::NodeStatus::IDLE && action_name_from_blackboard)) {
+    // A failed read leaves the name empty, which createClient refuses.
+    std::string action_name;
+    static_cast<void>(getInput(kActionNamePort, action_name));
+    if (!action_client || action_name != client_action_name) {
+      createClient(action_name);
+    }
+  }
+  if (!server_ready && action_client) {
+    if (!action_client->wait_for_action_server(action_timeout)) {
+      EE_LOG_ERROR("ros2 action node client not ready");
+      return BT::NodeStatus::FAILURE;
+    }
+    server_ready = true;
+  }
+
+  if (status() == BT::NodeStatus::IDLE) {
+    EE_LOG_DEBUG("request step into IDLE");
+    return startGoal();
+  }
+  if (status() != BT::NodeStatus::RUNNING) {
+    setStatus(BT::NodeStatus::RUNNING);
+    return BT::NodeStatus::RUNNING;
+  }
+
+  // The service thread may replace the request at any time; this tick keeps its own copy.
+  const auto command = g_execute_engine->GetRequestPtr()->command;
+  const int32_t cmd = command.cmd;
+
+  if (cmd == kCancelCmd || cmd == kOtherCancelCmd) {
+    EE_LOG_DEBUG("action step into cancel");
+    cancelGoal();
+    EE_LOG_DEBUG("action cancel success");
+    clearGoalState();
+    return BT::NodeStatus::SUCCESS;
+  }
+
+  if (cmd == kPauseCmd || (cmd == kRecoveryCmd && is_paused)) {
+    // While paused, a lasting pause command neither spins nor looks at the goal.
+    if ((cmd == kPauseCmd && is_paused) || !action_client) {
+      return BT::NodeStatus::RUNNING;
+    }
+    Goal goal;
+    if (!fillGoal(goal)) {
+      clearGoalState();
+      return validateResultStatus(onActionError(kGoalRefused));
+    }
+    // Neither goal is followed: the goal sent at IDLE stays the one whose result counts.
+    if (cmd == kPauseCmd) {
+      EE_LOG_DEBUG("action step into async_send pause goal");
+      action_client->async_send_goal(goal);
+      is_paused = true;
+      EE_LOG_DEBUG("action step into pause, is_paused:{}", is_paused);
+    } else {
+      EE_LOG_DEBUG("action step into async_send recovery goal");
+      action_client->async_send_goal(goal);
+      is_paused = false;
+      EE_LOG_DEBUG("action step into recovery, is_paused:{}", is_paused);
+    }
+    return BT::NodeStatus::RUNNING;
+  }
+
+  // Without this the node would stay RUNNING for good, or wait on an empty future.
+  if (!followsGoal()) {
+    EE_LOG_ERROR("action has no goal to follow");
+    clearGoalState();
+    return validateResultStatus(onActionError(kGoalResponseTimeout));
+  }
+
+  if (!private_executor.is_spinning()) {
+    private_executor.spin_some(std::chrono::nanoseconds(0));
+  }
+  if (!goal_in_flight && !private_executor.is_spinning()) {
+    const auto timeout = rclcpp::Duration::from_seconds(action_timeout.count() / 1000.0);
+    const auto response_check = private_executor.spin_until_future_complete(
+      pending_goal_handle, std::chrono::milliseconds(0));
+    if (response_check != rclcpp::FutureReturnCode::SUCCESS) {
+      if (node->now() - goal_sent_time > timeout) {
+        clearGoalState();
+        return validateResultStatus(onActionError(kGoalResponseTimeout));
+      }
+      return BT::NodeStatus::RUNNING;
+    }
+    goal_in_flight = true;
+    goal_handle = pending_goal_handle.get();
+    pending_goal_handle = {};
+    if (!goal_handle) {
+      throw std::runtime_error("Goal was rejected by the action server");
+    }
+  }
+
+  // A feedback that ended the goal wins over a result that came in the same spin.
+  if (feedback_status != BT::NodeStatus::RUNNING) {
+    EE_LOG_DEBUG("action get on feedback_state_change");
+    setStatus(BT::NodeStatus::IDLE);
+    cancelGoal();
+    clearGoalState();
+    return feedback_status;
+  }
+  if (has_result) {
+    EE_LOG_DEBUG("action get result");
+    clearGoalState();
+    return onResultReceived(wrapped_result);
+  }
+  setStatus(BT::NodeStatus::RUNNING);
+  return BT::NodeStatus::RUNNING;
+}
+
+template <class ActionT>
+BT::NodeStatus Ros2ActionNode<ActionT>::startGoal()
+{
+  // fillGoal may look at the status, and sees the goal under way.
+  setStatus(BT::NodeStatus::RUNNING);
+  goal_in_flight = false;
+  has_result = false;
+  is_paused = false;
+  pending_goal_handle = {};
+  goal_handle.reset();
+  feedback_status = BT::NodeStatus::RUNNING;
+  wrapped_result = WrappedResult{};
+
+  Goal goal;
+  if (!fillGoal(goal)) {
+    return validateResultStatus(onActionError(kGoalRefused));
+  }
+
+  typename rclcpp_action::Client<ActionT>::SendGoalOptions options;
+  options.goal_response_callback = [this](typename GoalHandle::SharedPtr handle) {
+    // The handle itself reaches the node through pending_goal_handle.
+    if (handle) {
+      RCLCPP_INFO(node->get_logger(), "Goal accepted by server, waiting for result");
+    } else {
+      RCLCPP_ERROR(node->get_logger(), "Goal was rejected by server");
+    }
+  };
+  options.feedback_callback =
+    [this](typename GoalHandle::SharedPtr, const std::shared_ptr<const Feedback> feedback) {
+      const BT::NodeStatus judged = onFeedback(feedback);
+      if (judged == BT::NodeStatus::IDLE) {
+        throw std::logic_error("onFeedback must not return IDLE");
+      }
+      feedback_status = judged;
+      emitStateChanged();
+    };
+  options.result_callback = [this](const WrappedResult & result) {
+    RCLCPP_DEBUG(node->get_logger(), "result_callback");
+    EE_LOG_DEBUG("action get result back");
+    // Results of goals this node no longer follows are dropped.
+    if (goal_handle && goal_handle->get_goal_id() == result.goal_id) {
+      wrapped_result = result;
+      has_result = true;
+    }
+    emitStateChanged();
+  };
+  pending_goal_handle = action_client->async_send_goal(goal, options);
+  goal_sent_time = node->now();
+  return BT::NodeStatus::RUNNING;
+}
+
+template <class ActionT>
+void Ros2ActionNode<ActionT>::cancelGoal()
+{
+  if (cancelling.exchange(true)) {
+    EE_LOG_DEBUG("already step int cancel goal");
+    return;
+  }
+  const CancellingReset reset(cancelling);
+  private_executor.cancel();
+  if (!goal_handle) {
+    return;
+  }
+  std::shared_future<typename rclcpp_action::Client<ActionT>::CancelResponse::SharedPtr> answer;
+  try {
+    answer = action_client->async_cancel_goal(goal_handle);
+  } catch (const rclcpp_action::exceptions::UnknownGoalHandleError &) {
+    // The client forgets a goal once its result is in: there is nothing left to cancel.
+    EE_LOG_DEBUG("action goal already finished, no cancel sent");
+    goal_handle.reset();
+    return;
+  }
+  if (!private_executor.is_spinning()) {
+    if (
+      private_executor.spin_until_future_complete(answer, action_timeout) !=
+      rclcpp::FutureReturnCode::SUCCESS) {
+      RCLCPP_ERROR(
+        node->get_logger(), "Failed to cancel action server for [%s]", client_action_name.c_str());
+    } else {
+      EE_LOG_DEBUG("cancel action get response from halcyra");
+    }
+  }
+  goal_handle.reset();
+}
+
+template <class ActionT>
+void Ros2ActionNode<ActionT>::clearGoalState()
+{
+  goal_in_flight = false;
+  has_result = false;
+  is_paused = false;
+  pending_goal_handle = {};
+  goal_handle.reset();
+  cancelling.store(false);
+  private_executor.cancel();
+  setStatus(BT::NodeStatus::IDLE);
+}
+
+template <class ActionT>
+BT::NodeStatus Ros2ActionNode<ActionT>::validateResultStatus(BT::NodeStatus status)
+{
+  if (status != BT::NodeStatus::SUCCESS && status != BT::NodeStatus::FAILURE) {
+    throw std::logic_error("Ros2ActionNode: the callback must return either SUCCESS of FAILURE");
+  }
+  return status;
+}
+
+// Registers the node type T under `registration_id`. T derives from Ros2ActionNode and is
+// constructible from (name, config, params). The builder refers to `params`, which the caller
+// keeps alive for as long as the factory may build nodes from it.
+template <class T>
+static void RegisterRos2ActionNode(
+  BT::BehaviorTreeFactory & factory, const std::string & registration_id, const Ros2Params & params)
+{
+  const BT::NodeBuilder builder =
+    [&params](const std::string & name, const BT::NodeConfiguration & config) {
+      return std::unique_ptr<BT::TreeNode>(new T(name, config, params));
+    };
+  BT::TreeNodeManifest manifest;
+  manifest.type = BT::NodeType::ACTION;
+  manifest.registration_ID = registration_id;
+  manifest.ports = T::providedPorts();
+  for (const auto & port : Ros2ActionNode<typename T::ActionType>::providedPorts()) {
+    manifest.ports.insert(port);
+  }
+  factory.registerBuilder(manifest, builder);
+}
+
+}  // namespace execute_engine
+
+#endif  // EXECUTE_ENGINE__ROS2_ACTION_NODE_HPP_
