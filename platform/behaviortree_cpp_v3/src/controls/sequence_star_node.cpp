@@ -1,5 +1,7 @@
 #include "behaviortree_cpp_v3/controls/sequence_star_node.h"
 
+#include "ordered_children.h"
+
 namespace BT
 {
 SequenceStarNode::SequenceStarNode(const std::string & name)
@@ -17,27 +19,8 @@ void SequenceStarNode::halt()
 NodeStatus SequenceStarNode::tick()
 {
   setStatus(NodeStatus::RUNNING);
-  while (current_child_idx_ < childrenCount()) {
-    const NodeStatus child_status = children_nodes_[current_child_idx_]->executeTick();
-    switch (child_status) {
-      case NodeStatus::RUNNING:
-        return NodeStatus::RUNNING;
-      case NodeStatus::FAILURE:
-        // The children before the failed one keep their result: the next tick resumes here.
-        for (size_t i = current_child_idx_; i < childrenCount(); i++) {
-          haltChild(i);
-        }
-        return NodeStatus::FAILURE;
-      case NodeStatus::SUCCESS:
-        current_child_idx_++;
-        break;
-      case NodeStatus::IDLE:
-        throw LogicError("A child node must never return IDLE");
-    }
-  }
-  haltChildren();
-  current_child_idx_ = 0;
-  return NodeStatus::SUCCESS;
+  return detail::tickInOrder(
+    *this, current_child_idx_, NodeStatus::FAILURE, detail::OnDecisive::kKeepPlace);
 }
 
 }  // namespace BT
