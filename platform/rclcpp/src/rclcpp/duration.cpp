@@ -1,9 +1,10 @@
 #include "rclcpp/duration.hpp"
 
 #include <cmath>
-#include <cstdlib>
 #include <limits>
 #include <stdexcept>
+
+#include "detail/seconds_split.hpp"
 
 namespace rclcpp
 {
@@ -52,16 +53,7 @@ Duration & Duration::operator=(const builtin_interfaces::msg::Duration & duratio
 
 Duration::operator builtin_interfaces::msg::Duration() const
 {
-  builtin_interfaces::msg::Duration msg;
-  const auto result = std::lldiv(nanoseconds_, kNanosecondsPerSecond);
-  if (result.rem >= 0) {
-    msg.sec = static_cast<int32_t>(result.quot);
-    msg.nanosec = static_cast<uint32_t>(result.rem);
-  } else {
-    msg.sec = static_cast<int32_t>(result.quot - 1);
-    msg.nanosec = static_cast<uint32_t>(kNanosecondsPerSecond + result.rem);
-  }
-  return msg;
+  return detail::split_into_seconds<builtin_interfaces::msg::Duration>(nanoseconds_);
 }
 
 bool Duration::operator==(const Duration & rhs) const { return nanoseconds_ == rhs.nanoseconds_; }

@@ -1,16 +1,15 @@
 #include "rclcpp/time.hpp"
 
-#include <cstdlib>
 #include <limits>
 #include <stdexcept>
+
+#include "detail/seconds_split.hpp"
 
 namespace rclcpp
 {
 
 namespace
 {
-
-constexpr rcl_time_point_value_t kNanosecondsPerSecond = RCL_S_TO_NS(1);
 
 void require_same_clock(const Time & lhs, const Time & rhs, const char * message)
 {
@@ -56,16 +55,7 @@ Time::Time(const rcl_time_point_t & time_point)
 
 Time::operator builtin_interfaces::msg::Time() const
 {
-  builtin_interfaces::msg::Time msg;
-  const auto result = std::lldiv(nanoseconds_, kNanosecondsPerSecond);
-  if (result.rem >= 0) {
-    msg.sec = static_cast<int32_t>(result.quot);
-    msg.nanosec = static_cast<uint32_t>(result.rem);
-  } else {
-    msg.sec = static_cast<int32_t>(result.quot - 1);
-    msg.nanosec = static_cast<uint32_t>(kNanosecondsPerSecond + result.rem);
-  }
-  return msg;
+  return detail::split_into_seconds<builtin_interfaces::msg::Time>(nanoseconds_);
 }
 
 Time & Time::operator=(const builtin_interfaces::msg::Time & time_msg)
