@@ -1,0 +1,198 @@
+// Copyright 2026 Velmarin developers
+// Licensed under the Apache License, Version 2.0
+
+#ifndef ACTION_NODE_FIXTURE_HPP_
+#define ACTION_NODE_FIXTURE_HPP_
+
+#include <behaviortree_cpp_v3/tree_node.h>
+#include <gtest/gtest.h>
+#include <rcutils/logging.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdarg>
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "engine_fixture.hpp"
+#include "execute_engine/ros2_action_node.hpp"
+#include "execute_engine_test_support/background_executor.hpp"
+
+namespace action_node_test
+{
+
+using namespace std::chrono_literals;
+
+// Bound of every wait that only a fault would exhaust.
+constexpr std::chrono::milliseconds kPatience = 5s;
+// Action timeout of the nodes whose tests wait for it to pass.
+constexpr std::chrono::milliseconds kShortTimeout = 200ms;
+
+// The lines written through ROS loggers (rcutils), each as severity and formatted text.
+class RosLog
+{
+public:
+  static void Capture() { rcutils_logging_set_output_handler(&RosLog::Keep); }
+
+  static void Clear()
+  {
+    std::lock_guard<std::mutex> lock(mutex());
+    lines().clear();
+  }
+
+  // Lines of `severity` (RCUTILS_LOG_SEVERITY_*) that are exactly `text`.
+  static size_t Count(int severity, const std::string & text)
+  {
+    std::lock_guard<std::mutex> lock(mutex());
+    return std::count(lines().begin(), lines().end(), std::make_pair(severity, text));
+  }
+
+private:
+  static void Keep(
+    const rcutils_log_location_t * /*location*/, int severity, const char * /*name*/,
+    rcutils_time_point_value_t /*timestamp*/, const char * format, va_list * args)
+  {
+    va_list copy;
+    va_copy(copy, *args);
+    char text[1024];
+    std::vsnprintf(text, sizeof(text), format, copy);
+    va_end(copy);
+    std::lock_guard<std::mutex> lock(mutex());
+    lines().emplace_back(severity, text);
+  }
+
+  static std::mutex & mutex()
+  {
+    static std::mutex instance;
+    return instance;
+  }
+
+  static std::vector<std::pair<int, std::string>> & lines()
+  {
+    static std::vector<std::pair<int, std::string>> instance;
+    return instance;
+  }
+};
+
+// What `action` raised as an E, or "<nothing raised>".
+template <typename E>
+std::string MessageOf(const std::function<void()> & action)
+{
+  try {
+    action();
+  } catch (const E & error) {
+    return error.what();
+  }
+  return "<nothing raised>";
+}
+
+// Action nodes ticked on their own, as a tree ticks them, on a client node that no other
+// executor spins, with the engine holding the request they read and an executor for the
+// simulated servers.
+class ActionNodeTest : public engine_test::EngineTest
+{
+protected:
+  void SetUp() override
+  {
+    EngineTest::SetUp();
+    InitTree("<AlwaysSuccess/>");
+    RosLog::Capture();
+    RosLog::Clear();
+    peers_ = std::make_unique<execute_engine_test_support::BackgroundExecutor>(4);
+    client_node_ = std::make_shared<rclcpp::Node>("action_node_test_client");
+  }
+
+  // Leaves the engine with a tree of no action node, whatever a test gave it.
+  void TearDown() override
+  {
+    EXPECT_TRUE(engine()->Init(node_, TreeXml("<AlwaysSuccess/>"), true));
+    peers_.reset();
+    EngineTest::TearDown();
+  }
+
+  execute_engine::Ros2Params Params(std::chrono::milliseconds action_timeout) const
+  {
+    execute_engine::Ros2Params params;
+    params.node = client_node_;
+    params.action_timeout = action_timeout;
+    return params;
+  }
+
+  static BT::NodeConfiguration Config(const std::string & action_name)
+  {
+    BT::NodeConfiguration config;
+    config.input_ports["action_name"] = action_name;
+    return config;
+  }
+
+  // A request of the mapping model, which the engine ticks once and never on its thread; the
+  // status block keeps what the node under test counts until the next request.
+  static std::shared_ptr<Request> Command(int cmd)
+  {
+    auto request = std::make_shared<Request>();
+    request->command.model_id = 5;
+    request->command.cmd = cmd;
+    return request;
+  }
+
+  // Makes `request` the engine's current request through "execute_robot"'s path (the engine's
+  // tree must not hold the node under test).
+  void Use(std::shared_ptr<Request> request)
+  {
+    engine()->ScheduleRequest(std::move(request), std::make_shared<Response>());
+    log_->Clear();
+  }
+
+  void Use(int cmd) { Use(Command(cmd)); }
+
+  // Program log lines that are exactly `text`.
+  size_t Lines(const std::string & text) const
+  {
+    const auto messages = log_->Messages();
+    return std::count(messages.begin(), messages.end(), text);
+  }
+
+  // Ticks until `done` holds; false if it does not within kPatience.
+  static bool TickUntil(BT::TreeNode & node, const std::function<bool()> & done)
+  {
+    const auto deadline = std::chrono::steady_clock::now() + kPatience;
+    while (!done()) {
+      if (std::chrono::steady_clock::now() > deadline) {
+        return false;
+      }
+      node.executeTick();
+      std::this_thread::sleep_for(1ms);
+    }
+    return true;
+  }
+
+  // Ticks until a tick returns anything but RUNNING, and returns that (RUNNING after
+  // kPatience).
+  static BT::NodeStatus TickWhileRunning(BT::TreeNode & node)
+  {
+    const auto deadline = std::chrono::steady_clock::now() + kPatience;
+    BT::NodeStatus status = node.executeTick();
+    while (status == BT::NodeStatus::RUNNING && std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::sleep_for(1ms);
+      status = node.executeTick();
+    }
+    return status;
+  }
+
+  // A server answers a result request on its own thread; this gives it time to have answered
+  // one the client sent before.
+  static void LetServerAnswer() { std::this_thread::sleep_for(100ms); }
+
+  std::unique_ptr<execute_engine_test_support::BackgroundExecutor> peers_;
+  rclcpp::Node::SharedPtr client_node_;
+};
+
+}  // namespace action_node_test
+
+#endif  // ACTION_NODE_FIXTURE_HPP_
