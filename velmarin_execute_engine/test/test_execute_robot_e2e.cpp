@@ -15,13 +15,16 @@
 #include <vector>
 
 #include "engine_fixture.hpp"
+#include "execute_engine/execute_engine.hpp"
 #include "execute_engine/start_up.hpp"
 #include "execute_engine_test_support/background_executor.hpp"
+#include "execute_engine_test_support/simulated_action_server.hpp"
 #include "execute_engine_test_support/simulated_device_controller.hpp"
 #include "execute_engine_test_support/simulated_map_server.hpp"
 #include "execute_engine_test_support/simulated_mapping_peers.hpp"
 #include "execute_engine_test_support/topic_recorder.hpp"
 #include "rclcpp/rclcpp.hpp"
+#include "velmarin_protocol/action/planner.hpp"
 #include "velmarin_protocol/srv/robot_common.hpp"
 
 namespace
@@ -51,6 +54,12 @@ protected:
     device_controller_ =
       std::make_unique<execute_engine_test_support::SimulatedDeviceController>(*peers_);
     mapping_peers_ = std::make_unique<execute_engine_test_support::SimulatedMappingPeers>(*peers_);
+    // The deployment tree's action nodes find their servers while the tree is built.
+    planner_ =
+      std::make_unique<execute_engine_test_support::SimulatedPlannerServer>(*peers_, "planner");
+    security_ =
+      std::make_unique<execute_engine_test_support::SimulatedSecurityServer>(*peers_, "security");
+    reach_recorder_ = std::make_unique<execute_engine_test_support::ReachDestPoseRecorder>(*peers_);
     served_ = std::async(std::launch::async, [] { return execute_engine::ServeExecuteRobot(); });
     caller_ = std::make_shared<rclcpp::Node>("execute_robot_caller");
     client_ = caller_->create_client<RobotCommon>("execute_robot");
@@ -65,6 +74,9 @@ protected:
     ASSERT_EQ(served_.wait_for(30s), std::future_status::ready);
     EXPECT_EQ(served_.get(), 0);
     client_.reset();
+    reach_recorder_.reset();
+    security_.reset();
+    planner_.reset();
     mapping_peers_.reset();
     device_controller_.reset();
     pose_recorder_.reset();
@@ -104,6 +116,9 @@ protected:
   std::unique_ptr<execute_engine_test_support::LocalizationMapAndPoseRecorder> pose_recorder_;
   std::unique_ptr<execute_engine_test_support::SimulatedDeviceController> device_controller_;
   std::unique_ptr<execute_engine_test_support::SimulatedMappingPeers> mapping_peers_;
+  std::unique_ptr<execute_engine_test_support::SimulatedPlannerServer> planner_;
+  std::unique_ptr<execute_engine_test_support::SimulatedSecurityServer> security_;
+  std::unique_ptr<execute_engine_test_support::ReachDestPoseRecorder> reach_recorder_;
   rclcpp::Node::SharedPtr caller_;
   rclcpp::Client<RobotCommon>::SharedPtr client_;
 };
@@ -240,6 +255,60 @@ TEST_F(ExecuteRobotTest, MappingRequestsDriveTheMappingAndLocalizationPeers)
     mapping_peers_->Requests<execute_engine_test_support::SimulatedMappingPeers::MapWriteState>();
   ASSERT_EQ(writes.size(), 1u);
   EXPECT_EQ(writes.front().filename, "/opt/velmarin/maps/12.pbstream");
+}
+
+TEST_F(ExecuteRobotTest, NavigationRunsOnTheTickingThreadAndPublishesItsOutcome)
+{
+  auto move = MakeRequest(2, 101);
+  move->nav_control = 3;
+  move->navigation_points.resize(2);
+  move->navigation_points[1].x = 4.0;
+  const auto accepted = Call(move);
+  ASSERT_NE(accepted, nullptr);
+  EXPECT_EQ(accepted->message, "Success");
+
+  ASSERT_TRUE(planner_->WaitForGoals(1, 10s));
+  const auto goal = planner_->Goals().front();
+  EXPECT_EQ(goal.task_type, 2);
+  EXPECT_EQ(goal.control, 3);
+  ASSERT_EQ(goal.poses.size(), 2u);
+  EXPECT_EQ(goal.poses[1].pose.position.x, 4.0);
+  EXPECT_TRUE(g_execute_engine->IsTicking());
+
+  velmarin_protocol::action::Planner::Result result;
+  result.index = 3;
+  result.state = 1;
+  ASSERT_TRUE(planner_->Finish(0, rclcpp_action::ResultCode::SUCCEEDED, result, 10s));
+  ASSERT_TRUE(reach_recorder_->WaitFor(1, 10s));
+  const auto outcome = reach_recorder_->Messages().front();
+  EXPECT_EQ(outcome.index, 3);
+  EXPECT_TRUE(outcome.state);
+  EXPECT_EQ(outcome.errnum, 0);
+}
+
+TEST_F(ExecuteRobotTest, LaterRequestsCancelARunningNavigationGoal)
+{
+  auto work = MakeRequest(4, 102);
+  work->navigation_points.resize(1);
+  ASSERT_NE(Call(work), nullptr);
+  ASSERT_TRUE(planner_->WaitForGoals(1, 10s));
+  EXPECT_EQ(planner_->Goals().front().task_type, 1);
+
+  const auto cancel = Call(4, 4);
+  ASSERT_NE(cancel, nullptr);
+  EXPECT_EQ(cancel->message, "Success");
+  EXPECT_TRUE(planner_->WaitForCancelRequests(1, 10s));
+}
+
+TEST_F(ExecuteRobotTest, ObstacleRequestSendsTheSecurityGoal)
+{
+  auto stop = MakeRequest(6, 401);
+  stop->security_value = 0.5f;
+  const auto response = Call(stop);
+  ASSERT_NE(response, nullptr);
+  EXPECT_EQ(response->message, "Success");
+  ASSERT_TRUE(security_->WaitForGoals(1, 10s));
+  EXPECT_EQ(security_->Goals().front().value, 0.5f);
 }
 
 }  // namespace
