@@ -34,49 +34,44 @@ constexpr std::chrono::milliseconds kPatience = 5s;
 // Action timeout of the nodes whose tests wait for it to pass.
 constexpr std::chrono::milliseconds kShortTimeout = 200ms;
 
-// The lines written through ROS loggers (rcutils), each as severity and formatted text.
+// Counts the lines written through ROS loggers, by severity and formatted text.
 class RosLog
 {
 public:
-  static void Capture() { rcutils_logging_set_output_handler(&RosLog::Keep); }
-
-  static void Clear()
+  static void Capture()
   {
-    std::lock_guard<std::mutex> lock(mutex());
-    lines().clear();
+    rcutils_logging_set_output_handler([](
+                                         const rcutils_log_location_t *, int severity, const char *,
+                                         rcutils_time_point_value_t, const char * format,
+                                         va_list * args) {
+      va_list copy;
+      va_copy(copy, *args);
+      char text[1024];
+      std::vsnprintf(text, sizeof(text), format, copy);
+      va_end(copy);
+      std::lock_guard<std::mutex> lock(Mutex());
+      Lines().emplace_back(severity, text);
+    });
+    std::lock_guard<std::mutex> lock(Mutex());
+    Lines().clear();
   }
 
-  // Lines of `severity` (RCUTILS_LOG_SEVERITY_*) that are exactly `text`.
   static size_t Count(int severity, const std::string & text)
   {
-    std::lock_guard<std::mutex> lock(mutex());
-    return std::count(lines().begin(), lines().end(), std::make_pair(severity, text));
+    std::lock_guard<std::mutex> lock(Mutex());
+    return std::count(Lines().begin(), Lines().end(), std::make_pair(severity, text));
   }
 
 private:
-  static void Keep(
-    const rcutils_log_location_t * /*location*/, int severity, const char * /*name*/,
-    rcutils_time_point_value_t /*timestamp*/, const char * format, va_list * args)
+  static std::mutex & Mutex()
   {
-    va_list copy;
-    va_copy(copy, *args);
-    char text[1024];
-    std::vsnprintf(text, sizeof(text), format, copy);
-    va_end(copy);
-    std::lock_guard<std::mutex> lock(mutex());
-    lines().emplace_back(severity, text);
+    static std::mutex mutex;
+    return mutex;
   }
-
-  static std::mutex & mutex()
+  static std::vector<std::pair<int, std::string>> & Lines()
   {
-    static std::mutex instance;
-    return instance;
-  }
-
-  static std::vector<std::pair<int, std::string>> & lines()
-  {
-    static std::vector<std::pair<int, std::string>> instance;
-    return instance;
+    static std::vector<std::pair<int, std::string>> lines;
+    return lines;
   }
 };
 
@@ -103,7 +98,6 @@ protected:
     EngineTest::SetUp();
     InitTree("<AlwaysSuccess/>");
     RosLog::Capture();
-    RosLog::Clear();
     peers_ = std::make_unique<execute_engine_test_support::BackgroundExecutor>(4);
     client_node_ = std::make_shared<rclcpp::Node>("action_node_test_client");
   }
@@ -131,8 +125,7 @@ protected:
     return config;
   }
 
-  // A request of the mapping model, which the engine ticks once and never on its thread; the
-  // status block keeps what the node under test counts until the next request.
+  // A request of the mapping model, which the engine ticks once and never on its thread.
   static std::shared_ptr<Request> Command(int cmd)
   {
     auto request = std::make_shared<Request>();
@@ -141,15 +134,19 @@ protected:
     return request;
   }
 
-  // Makes `request` the engine's current request through "execute_robot"'s path (the engine's
-  // tree must not hold the node under test).
+  // Makes `request` the engine's current request through "execute_robot"'s path; the status
+  // block then keeps what the node under test counts until the next request.
   void Use(std::shared_ptr<Request> request)
   {
     engine()->ScheduleRequest(std::move(request), std::make_shared<Response>());
     log_->Clear();
   }
 
-  void Use(int cmd) { Use(Command(cmd)); }
+  BT::NodeStatus Tick(BT::TreeNode & node, int cmd)
+  {
+    Use(Command(cmd));
+    return node.executeTick();
+  }
 
   // Program log lines that are exactly `text`.
   size_t Lines(const std::string & text) const
@@ -162,18 +159,14 @@ protected:
   static bool TickUntil(BT::TreeNode & node, const std::function<bool()> & done)
   {
     const auto deadline = std::chrono::steady_clock::now() + kPatience;
-    while (!done()) {
-      if (std::chrono::steady_clock::now() > deadline) {
-        return false;
-      }
+    while (!done() && std::chrono::steady_clock::now() < deadline) {
       node.executeTick();
       std::this_thread::sleep_for(1ms);
     }
-    return true;
+    return done();
   }
 
-  // Ticks until a tick returns anything but RUNNING, and returns that (RUNNING after
-  // kPatience).
+  // Ticks until a tick returns anything but RUNNING and returns that (RUNNING after kPatience).
   static BT::NodeStatus TickWhileRunning(BT::TreeNode & node)
   {
     const auto deadline = std::chrono::steady_clock::now() + kPatience;
