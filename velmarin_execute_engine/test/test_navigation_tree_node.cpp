@@ -232,6 +232,7 @@ TEST_F(NavigationTreeNodeTest, TheEngineRunsAMoveOnItsThreadUntilTheResult)
     topic_,
     TreeXml("<Sequence><NavigationSentinel/><Navigation action_name=\"planner_test\"/></Sequence>"),
     true));
+  peers_->AddNode(topic_);  // as the process's executor spins it
   auto request = Route(101, {At(1, 2, 0, 0)});
   request->command.model_id = 2;
   const auto response = std::make_shared<Response>();

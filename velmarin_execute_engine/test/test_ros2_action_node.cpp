@@ -139,7 +139,9 @@ TEST_F(Ros2ActionNodeTest, TakesTheActionNameFromThePortTheBlackboardOrTheDefaul
   EXPECT_EQ(
     ScriptedNode("x", Config("__default__placeholder__"), params).client_action_name, kServer);
 
-  // From the blackboard: the client is made when a goal starts, for the entry of that moment.
+  // From the blackboard: the client is made when a goal starts, for the entry of that moment,
+  // also while another executor spins the node.
+  peers_->AddNode(client_node_);
   auto config = Config("{server}");
   config.blackboard = BT::Blackboard::create();
   ScriptedNode node("from_blackboard", config, Params(kPatience));
