@@ -5,11 +5,16 @@
 // go through the real "execute_robot" service.
 
 #include <gtest/gtest.h>
+#include <rcutils/logging.h>
 #include <spdlog/spdlog.h>
 
 #include <chrono>
+#include <condition_variable>
+#include <cstdarg>
+#include <cstdio>
 #include <future>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -33,6 +38,55 @@ namespace
 using namespace std::chrono_literals;
 using RobotCommon = velmarin_protocol::srv::RobotCommon;
 
+// What the nodes write through their ROS loggers, kept as well as printed.
+class RosLogCapture
+{
+public:
+  static void Install() { rcutils_logging_set_output_handler(&Handle); }
+
+  static void Clear()
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    lines_.clear();
+  }
+
+  // True once a line holding `text` was written, false after `timeout`.
+  static bool WaitFor(const std::string & text, std::chrono::milliseconds timeout)
+  {
+    std::unique_lock<std::mutex> lock(mutex_);
+    return written_.wait_for(lock, timeout, [&text] {
+      for (const std::string & line : lines_) {
+        if (line.find(text) != std::string::npos) {
+          return true;
+        }
+      }
+      return false;
+    });
+  }
+
+private:
+  static void Handle(
+    const rcutils_log_location_t * location, int severity, const char * name,
+    rcutils_time_point_value_t timestamp, const char * format, va_list * args)
+  {
+    char line[1024];
+    va_list copy;
+    va_copy(copy, *args);
+    std::vsnprintf(line, sizeof(line), format, copy);
+    va_end(copy);
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      lines_.emplace_back(line);
+    }
+    written_.notify_all();
+    rcutils_logging_console_output_handler(location, severity, name, timestamp, format, args);
+  }
+
+  static inline std::mutex mutex_;
+  static inline std::condition_variable written_;
+  static inline std::vector<std::string> lines_;
+};
+
 class ExecuteRobotTest : public ::testing::Test
 {
 protected:
@@ -47,6 +101,8 @@ protected:
   void SetUp() override
   {
     rclcpp::init(0, nullptr);
+    RosLogCapture::Install();
+    RosLogCapture::Clear();
     peers_ = std::make_unique<execute_engine_test_support::BackgroundExecutor>(2);
     map_server_ = std::make_unique<execute_engine_test_support::SimulatedMapServer>(*peers_);
     pose_recorder_ =
@@ -293,6 +349,9 @@ TEST_F(ExecuteRobotTest, LaterRequestsCancelARunningNavigationGoal)
   ASSERT_NE(Call(work), nullptr);
   ASSERT_TRUE(planner_->WaitForGoals(1, 10s));
   EXPECT_EQ(planner_->Goals().front().task_type, 1);
+  // Only a goal whose acceptance the node has taken can be cancelled; the line is written
+  // inside the tick that takes it, and the cancel request waits for that tick to end.
+  ASSERT_TRUE(RosLogCapture::WaitFor("Goal accepted by server, waiting for result", 10s));
 
   const auto cancel = Call(4, 4);
   ASSERT_NE(cancel, nullptr);
