@@ -4,8 +4,6 @@
 #ifndef ACTION_NODE_FIXTURE_HPP_
 #define ACTION_NODE_FIXTURE_HPP_
 
-#include <behaviortree_cpp_v3/tree_node.h>
-#include <gtest/gtest.h>
 #include <rcutils/logging.h>
 
 #include <algorithm>
@@ -22,7 +20,6 @@
 
 #include "engine_fixture.hpp"
 #include "execute_engine/ros2_action_node.hpp"
-#include "execute_engine_test_support/background_executor.hpp"
 
 namespace action_node_test
 {
@@ -49,30 +46,22 @@ public:
       char text[1024];
       std::vsnprintf(text, sizeof(text), format, copy);
       va_end(copy);
-      std::lock_guard<std::mutex> lock(Mutex());
-      Lines().emplace_back(severity, text);
+      std::lock_guard<std::mutex> lock(mutex_);
+      lines_.emplace_back(severity, text);
     });
-    std::lock_guard<std::mutex> lock(Mutex());
-    Lines().clear();
+    std::lock_guard<std::mutex> lock(mutex_);
+    lines_.clear();
   }
 
   static size_t Count(int severity, const std::string & text)
   {
-    std::lock_guard<std::mutex> lock(Mutex());
-    return std::count(Lines().begin(), Lines().end(), std::make_pair(severity, text));
+    std::lock_guard<std::mutex> lock(mutex_);
+    return std::count(lines_.begin(), lines_.end(), std::make_pair(severity, text));
   }
 
 private:
-  static std::mutex & Mutex()
-  {
-    static std::mutex mutex;
-    return mutex;
-  }
-  static std::vector<std::pair<int, std::string>> & Lines()
-  {
-    static std::vector<std::pair<int, std::string>> lines;
-    return lines;
-  }
+  static inline std::mutex mutex_;
+  static inline std::vector<std::pair<int, std::string>> lines_;
 };
 
 // What `action` raised as an E, or "<nothing raised>".
@@ -87,27 +76,15 @@ std::string MessageOf(const std::function<void()> & action)
   return "<nothing raised>";
 }
 
-// Action nodes ticked on their own, as a tree ticks them, on a client node that no other
-// executor spins, with the engine holding the request they read and an executor for the
-// simulated servers.
-class ActionNodeTest : public engine_test::EngineTest
+// Action nodes on a client node that no other executor spins.
+class ActionNodeTest : public engine_test::NodeTest
 {
 protected:
   void SetUp() override
   {
-    EngineTest::SetUp();
-    InitTree("<AlwaysSuccess/>");
+    NodeTest::SetUp();
     RosLog::Capture();
-    peers_ = std::make_unique<execute_engine_test_support::BackgroundExecutor>(4);
     client_node_ = std::make_shared<rclcpp::Node>("action_node_test_client");
-  }
-
-  // Leaves the engine with a tree of no action node, whatever a test gave it.
-  void TearDown() override
-  {
-    EXPECT_TRUE(engine()->Init(node_, TreeXml("<AlwaysSuccess/>"), true));
-    peers_.reset();
-    EngineTest::TearDown();
   }
 
   execute_engine::Ros2Params Params(std::chrono::milliseconds action_timeout) const
@@ -123,23 +100,6 @@ protected:
     BT::NodeConfiguration config;
     config.input_ports["action_name"] = action_name;
     return config;
-  }
-
-  // A request of the mapping model, which the engine ticks once and never on its thread.
-  static std::shared_ptr<Request> Command(int cmd)
-  {
-    auto request = std::make_shared<Request>();
-    request->command.model_id = 5;
-    request->command.cmd = cmd;
-    return request;
-  }
-
-  // Makes `request` the engine's current request through "execute_robot"'s path; the status
-  // block then keeps what the node under test counts until the next request.
-  void Use(std::shared_ptr<Request> request)
-  {
-    engine()->ScheduleRequest(std::move(request), std::make_shared<Response>());
-    log_->Clear();
   }
 
   BT::NodeStatus Tick(BT::TreeNode & node, int cmd)
@@ -182,7 +142,6 @@ protected:
   // one the client sent before.
   static void LetServerAnswer() { std::this_thread::sleep_for(100ms); }
 
-  std::unique_ptr<execute_engine_test_support::BackgroundExecutor> peers_;
   rclcpp::Node::SharedPtr client_node_;
 };
 

@@ -4,22 +4,26 @@
 #ifndef ENGINE_FIXTURE_HPP_
 #define ENGINE_FIXTURE_HPP_
 
+#include <behaviortree_cpp_v3/tree_node.h>
 #include <gtest/gtest.h>
 #include <spdlog/details/os.h>
 #include <spdlog/sinks/base_sink.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <utility>
 #include <vector>
 
 #include "common_util/log_holder.hpp"
 #include "execute_engine/execute_engine.hpp"
+#include "execute_engine_test_support/background_executor.hpp"
 #include "rclcpp/rclcpp.hpp"
 
 namespace engine_test
@@ -157,6 +161,65 @@ protected:
 
   static inline std::shared_ptr<LogCapture> log_;
   static inline std::shared_ptr<rclcpp::Node> node_;
+};
+
+// What one tick of a command node returned, then its success and failure counts and the
+// error code.
+using TickOutcome = std::tuple<BT::NodeStatus, uint32_t, uint32_t, int32_t>;
+
+// A command node ticked on its own, as the tree ticks it, with the engine holding the request
+// it reads and an executor for the simulated peers it calls.
+class NodeTest : public EngineTest
+{
+protected:
+  void SetUp() override
+  {
+    EngineTest::SetUp();
+    InitTree("<AlwaysSuccess/>");
+    peers_ = std::make_unique<execute_engine_test_support::BackgroundExecutor>(4);
+  }
+
+  // Leaves the engine with a tree of no command node, whatever a test gave it.
+  void TearDown() override
+  {
+    EXPECT_TRUE(engine()->Init(node_, TreeXml("<AlwaysSuccess/>"), true));
+    peers_.reset();
+    EngineTest::TearDown();
+  }
+
+  // A request of the mapping model, which the engine ticks once and never on its thread.
+  static std::shared_ptr<Request> Command(int cmd)
+  {
+    auto request = std::make_shared<Request>();
+    request->command.model_id = 5;
+    request->command.cmd = cmd;
+    return request;
+  }
+
+  // Makes `request` the engine's current request through "execute_robot"'s path (the engine's
+  // tree must not hold the node under test); the status block then keeps what the node counts.
+  void Use(std::shared_ptr<Request> request)
+  {
+    engine()->ScheduleRequest(std::move(request), std::make_shared<Response>());
+    log_->Clear();
+  }
+
+  // Ticks `node` once for `request`, from a cleared status block holding `error_code_before`.
+  TickOutcome Outcome(
+    BT::TreeNode & node, std::shared_ptr<Request> request, int32_t error_code_before = 0)
+  {
+    Use(std::move(request));
+    engine()->SetErrorCode(error_code_before);
+    const BT::NodeStatus status = node.executeTick();
+    execute_engine::StatusBlock * block = engine()->GetStatus();
+    const TickOutcome outcome{
+      status, block->success_count, block->failure_count, block->error_code};
+    *block = execute_engine::StatusBlock();
+    return outcome;
+  }
+  TickOutcome Outcome(BT::TreeNode & node, int cmd) { return Outcome(node, Command(cmd)); }
+
+  std::unique_ptr<execute_engine_test_support::BackgroundExecutor> peers_;
 };
 
 }  // namespace engine_test
