@@ -26,7 +26,6 @@ using namespace std::chrono_literals;
 using execute_engine::Ros2Topic;
 using execute_engine_test_support::BackgroundExecutor;
 using execute_engine_test_support::LocalizationMapAndPoseRecorder;
-using execute_engine_test_support::ReachDestPoseRecorder;
 using execute_engine_test_support::SimulatedMapServer;
 using velmarin_protocol::msg::InitialPose;
 using LoadMap = nav2_msgs::srv::LoadMap;
@@ -197,21 +196,6 @@ TEST_F(Ros2TopicTest, MapLoadInsideAnExecutorCallbackNeedsASecondThread)
   EXPECT_EQ(log_->Count(kLoadMapError, false), 1u);
   EXPECT_EQ(map_server.MapUrls().size(), 2u);
   EXPECT_EQ(poses_->Messages().size(), 1u);
-}
-
-TEST_F(Ros2TopicTest, ReachDestPoseCarriesIndexStateAndErrnum)
-{
-  ReachDestPoseRecorder outcomes(*peers_);
-  topic_->PubReachDestPose(-1, 0, 0);
-  topic_->PubReachDestPose(3, 2, 7);
-  ASSERT_TRUE(outcomes.WaitFor(2, kArrival));
-  const auto messages = outcomes.Messages();
-  EXPECT_EQ(messages[0].index, -1);
-  EXPECT_FALSE(messages[0].state);
-  EXPECT_EQ(messages[0].errnum, 0);
-  EXPECT_EQ(messages[1].index, 3);
-  EXPECT_TRUE(messages[1].state);
-  EXPECT_EQ(messages[1].errnum, 7);
 }
 
 }  // namespace
