@@ -12,10 +12,10 @@
 
 #include "action_node_fixture.hpp"
 #include "execute_engine/navigation_tree_node.hpp"
-#include "geometry_msgs/msg/point.hpp"
 #include "execute_engine/ros2_topic.hpp"
 #include "execute_engine_test_support/simulated_action_server.hpp"
 #include "execute_engine_test_support/topic_recorder.hpp"
+#include "geometry_msgs/msg/point.hpp"
 
 namespace
 {
