@@ -12,6 +12,7 @@
 
 #include <map>
 #include <string>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -19,6 +20,7 @@
 #include "velmarin_localization_ros_msgs/msg/detail/trajectory_state_list__rosidl_typesupport_introspection_cpp.hpp"
 #include "velmarin_localization_ros_msgs/srv/detail/finish_trajectory__rosidl_typesupport_introspection_cpp.hpp"
 #include "velmarin_localization_ros_msgs/srv/detail/get_trajectory_states__rosidl_typesupport_introspection_cpp.hpp"
+#include "velmarin_localization_ros_msgs/srv/get_trajectory_states.hpp"
 #include "velmarin_mapping_ros_msgs/msg/detail/service_status__rosidl_typesupport_introspection_cpp.hpp"
 #include "velmarin_mapping_ros_msgs/msg/detail/trajectory_state_list__rosidl_typesupport_introspection_cpp.hpp"
 #include "velmarin_mapping_ros_msgs/srv/detail/delete_trajectory__rosidl_typesupport_introspection_cpp.hpp"
@@ -26,8 +28,11 @@
 #include "velmarin_mapping_ros_msgs/srv/detail/get_trajectory_states__rosidl_typesupport_introspection_cpp.hpp"
 #include "velmarin_mapping_ros_msgs/srv/detail/start_trajectory__rosidl_typesupport_introspection_cpp.hpp"
 #include "velmarin_mapping_ros_msgs/srv/detail/write_state__rosidl_typesupport_introspection_cpp.hpp"
+#include "velmarin_mapping_ros_msgs/srv/get_trajectory_states.hpp"
+#include "velmarin_mapping_ros_msgs/srv/start_trajectory.hpp"
 #include "velmarin_protocol/action/detail/planner__rosidl_typesupport_introspection_cpp.hpp"
 #include "velmarin_protocol/action/detail/security__rosidl_typesupport_introspection_cpp.hpp"
+#include "velmarin_protocol/action/planner.hpp"
 #include "velmarin_protocol/msg/detail/aux_pair__rosidl_typesupport_introspection_cpp.hpp"
 #include "velmarin_protocol/msg/detail/aux_single__rosidl_typesupport_introspection_cpp.hpp"
 #include "velmarin_protocol/msg/detail/aux_triple__rosidl_typesupport_introspection_cpp.hpp"
@@ -38,9 +43,11 @@
 #include "velmarin_protocol/msg/detail/navigation_point__rosidl_typesupport_introspection_cpp.hpp"
 #include "velmarin_protocol/msg/detail/procter_devices__rosidl_typesupport_introspection_cpp.hpp"
 #include "velmarin_protocol/msg/detail/reach_destination_pose__rosidl_typesupport_introspection_cpp.hpp"
+#include "velmarin_protocol/msg/localization_map_and_pose.hpp"
 #include "velmarin_protocol/msg/navigation_point.hpp"
 #include "velmarin_protocol/srv/detail/bottom_interact_srv__rosidl_typesupport_introspection_cpp.hpp"
 #include "velmarin_protocol/srv/detail/robot_common__rosidl_typesupport_introspection_cpp.hpp"
+#include "velmarin_protocol/srv/robot_common.hpp"
 
 #define INTROSPECTION(pkg, kind, type)                     \
   ROSIDL_TYPESUPPORT_INTERFACE__MESSAGE_SYMBOL_NAME(       \
@@ -164,6 +171,33 @@ TEST(InterfaceLayout, TypesExchangedWithPeersKeepTheirFieldsInOrder)
       .rfind("x:float64 y:float64 z:float64 yaw:float64", 0),
     0u);
   EXPECT_EQ(sizeof(velmarin_protocol::msg::NavigationPoint), 6 * sizeof(double));
+}
+
+// A message of one peer's package must never be handed to the other peer's service.
+static_assert(!std::is_same_v<
+              velmarin_mapping_ros_msgs::srv::GetTrajectoryStates,
+              velmarin_localization_ros_msgs::srv::GetTrajectoryStates>);
+static_assert(!std::is_convertible_v<
+              velmarin_mapping_ros_msgs::srv::GetTrajectoryStates::Response,
+              velmarin_localization_ros_msgs::srv::GetTrajectoryStates::Response>);
+
+TEST(InterfaceDefaults, FullInitialisationZeroesOwnFieldsAndKeepsPublicDefaults)
+{
+  using rosidl_runtime_cpp::MessageInitialization;
+  // Nothing of the robot's own types declares a default: fully initialised equals zeroed.
+  EXPECT_EQ(
+    velmarin_protocol::srv::RobotCommon::Request(),
+    velmarin_protocol::srv::RobotCommon::Request(MessageInitialization::ZERO));
+  EXPECT_EQ(
+    velmarin_protocol::action::Planner::Goal(),
+    velmarin_protocol::action::Planner::Goal(MessageInitialization::ZERO));
+  EXPECT_EQ(
+    velmarin_protocol::action::Planner::Result(),
+    velmarin_protocol::action::Planner::Result(MessageInitialization::ZERO));
+  // Nested public types keep their own defaults: the identity quaternion.
+  EXPECT_EQ(
+    velmarin_mapping_ros_msgs::srv::StartTrajectory::Request().initial_pose.orientation.w, 1.0);
+  EXPECT_EQ(velmarin_protocol::msg::LocalizationMapAndPose().pose.pose.pose.orientation.w, 1.0);
 }
 
 }  // namespace
