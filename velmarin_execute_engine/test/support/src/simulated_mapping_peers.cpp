@@ -50,11 +50,6 @@ SimulatedMappingPeers::SimulatedMappingPeers(
 
 SimulatedMappingPeers::~SimulatedMappingPeers()
 {
-  {
-    std::lock_guard<std::mutex> lock(state_->mutex);
-    state_->released = true;
-  }
-  state_->released_changed.notify_all();
   executor_.RemoveNode(localization_node_);
   executor_.RemoveNode(mapping_node_);
 }
@@ -73,10 +68,9 @@ void SimulatedMappingPeers::Serve(
     [state = state_, service_name, fill](
       const std::shared_ptr<typename S::Request> request,
       std::shared_ptr<typename S::Response> response) {
-      std::unique_lock<std::mutex> lock(state->mutex);
+      std::lock_guard<std::mutex> lock(state->mutex);
       state->calls.push_back(service_name);
       std::get<std::vector<typename S::Request>>(state->requests).push_back(*request);
-      state->released_changed.wait_for(lock, state->delay, [&state] { return state->released; });
       response->status.code = state->status_code;
       fill(*state, *response);
     },
@@ -101,12 +95,6 @@ void SimulatedMappingPeers::SetStatusCode(uint8_t code)
 {
   std::lock_guard<std::mutex> lock(state_->mutex);
   state_->status_code = code;
-}
-
-void SimulatedMappingPeers::SetDelay(std::chrono::milliseconds delay)
-{
-  std::lock_guard<std::mutex> lock(state_->mutex);
-  state_->delay = delay;
 }
 
 std::vector<std::string> SimulatedMappingPeers::Calls() const

@@ -62,7 +62,7 @@ public:
         ++state->cancel_requests;
         state->changed.notify_all();
         state->Hold(lock, state->cancel_answer_delay);
-        return state->cancel_decision;
+        return rclcpp_action::CancelResponse::ACCEPT;
       },
       [state = state_](std::shared_ptr<GoalHandle> handle) {
         std::lock_guard<std::mutex> lock(state->mutex);
@@ -88,13 +88,6 @@ public:
   {
     std::lock_guard<std::mutex> lock(state_->mutex);
     state_->goal_decision = decision;
-  }
-
-  // Whether later cancel requests are accepted or refused. Accepted until set.
-  void SetCancelDecision(rclcpp_action::CancelResponse decision)
-  {
-    std::lock_guard<std::mutex> lock(state_->mutex);
-    state_->cancel_decision = decision;
   }
 
   // How long the answer to each later goal request, or cancel request, is held back after the
@@ -220,7 +213,6 @@ private:
     std::mutex mutex;
     std::condition_variable changed;
     rclcpp_action::GoalResponse goal_decision = rclcpp_action::GoalResponse::ACCEPT_AND_EXECUTE;
-    rclcpp_action::CancelResponse cancel_decision = rclcpp_action::CancelResponse::ACCEPT;
     std::chrono::milliseconds goal_answer_delay{0};
     std::chrono::milliseconds cancel_answer_delay{0};
     size_t release_generation = 0;

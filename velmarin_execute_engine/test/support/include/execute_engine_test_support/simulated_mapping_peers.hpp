@@ -4,8 +4,6 @@
 #ifndef EXECUTE_ENGINE_TEST_SUPPORT__SIMULATED_MAPPING_PEERS_HPP_
 #define EXECUTE_ENGINE_TEST_SUPPORT__SIMULATED_MAPPING_PEERS_HPP_
 
-#include <chrono>
-#include <condition_variable>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -47,7 +45,7 @@ public:
   // Serves every service above except those named in `absent`.
   explicit SimulatedMappingPeers(
     BackgroundExecutor & executor, const std::set<std::string> & absent = {});
-  // Lets a delayed reply go at once, then leaves the executor.
+  // Leaves the executor.
   ~SimulatedMappingPeers();
 
   SimulatedMappingPeers(const SimulatedMappingPeers &) = delete;
@@ -59,8 +57,6 @@ public:
   void SetLocTrajectories(std::vector<int32_t> ids, std::vector<uint8_t> states);
   // The status code every later reply carries (0 until set).
   void SetStatusCode(uint8_t code);
-  // How long every later reply is held back after its request arrived (none until set).
-  void SetDelay(std::chrono::milliseconds delay);
 
   // The names of the services called so far, in order of arrival.
   std::vector<std::string> Calls() const;
@@ -83,9 +79,6 @@ private:
   struct State
   {
     std::mutex mutex;
-    std::condition_variable released_changed;
-    bool released = false;
-    std::chrono::milliseconds delay{0};
     uint8_t status_code = 0;
     TrajectoryLists map_trajectories;
     TrajectoryLists loc_trajectories;
