@@ -29,8 +29,9 @@ BT::NodeStatus InitTreeNode::tick()
 {
   const ExecuteEngine::Request * request = g_execute_engine->GetRequestPtr();
   const velmarin_protocol::msg::InitialPose * pose = g_execute_engine->GetRequestData();
-  return sync_command::tick(
-    cmd_handlers_, request->command.cmd, *pose, *g_execute_engine->GetStatus(), kInitPosStatusRule);
+  return sync_command::RunHandler(
+    cmd_handlers_, request->command.cmd, *pose, *g_execute_engine->GetStatus(), kInitPosStatusRule,
+    EE_CALL_SITE);
 }
 
 bool InitTreeNode::InitPos(const velmarin_protocol::msg::InitialPose & pose)

@@ -60,9 +60,9 @@ BT::NodeStatus ProcterTreeNode::tick()
 {
   // Held until the tick returns, whatever request replaces it meanwhile.
   const RequestPtr request = g_execute_engine->GetRequest();
-  return sync_command::tick(
+  return sync_command::RunHandler(
     cmd_handlers_, request->command.cmd, request, *g_execute_engine->GetStatus(),
-    kProcterStatusRule);
+    kProcterStatusRule, EE_CALL_SITE);
 }
 
 bool ProcterTreeNode::Cancel(RequestPtr /*request*/)

@@ -92,8 +92,9 @@ BT::NodeStatus SlamTreeNode::tick()
 {
   // Held until the tick returns, whatever request replaces it meanwhile.
   const RequestPtr request = g_execute_engine->GetRequest();
-  return sync_command::tick(
-    cmd_handlers_, request->command.cmd, request, *g_execute_engine->GetStatus(), kSlamStatusRule);
+  return sync_command::RunHandler(
+    cmd_handlers_, request->command.cmd, request, *g_execute_engine->GetStatus(), kSlamStatusRule,
+    EE_CALL_SITE);
 }
 
 bool SlamTreeNode::Cancel(RequestPtr /*request*/)

@@ -37,17 +37,21 @@ LogHolder * LogInstance();
 
 }  // namespace common_util
 
-// Every log call of the system goes through these two macros: they pass the call site's
-// file, line and function, and do nothing while no logger is set up.
-#define EE_LOG_AT_LEVEL(level, ...)                                                               \
-  do {                                                                                            \
-    auto ee_log_logger_ = ::common_util::LogInstance()->GetLogger();                              \
-    if (ee_log_logger_) {                                                                         \
-      ee_log_logger_->log(                                                                        \
-        ::spdlog::source_loc{__FILE__, __LINE__, static_cast<const char *>(__FUNCTION__)}, level, \
-        __VA_ARGS__);                                                                             \
-    }                                                                                             \
+// Every log call of the system goes through these macros: they pass the call site's file,
+// line and function, and do nothing while no logger is set up. A helper that logs on behalf of
+// its caller takes the caller's EE_CALL_SITE and logs with EE_LOG_AT.
+#define EE_CALL_SITE \
+  ::spdlog::source_loc { __FILE__, __LINE__, static_cast<const char *>(__FUNCTION__) }
+
+#define EE_LOG_AT(call_site, level, ...)                             \
+  do {                                                               \
+    auto ee_log_logger_ = ::common_util::LogInstance()->GetLogger(); \
+    if (ee_log_logger_) {                                            \
+      ee_log_logger_->log(call_site, level, __VA_ARGS__);            \
+    }                                                                \
   } while (false)
+
+#define EE_LOG_AT_LEVEL(level, ...) EE_LOG_AT(EE_CALL_SITE, level, __VA_ARGS__)
 
 #define EE_LOG_DEBUG(...) EE_LOG_AT_LEVEL(::spdlog::level::debug, __VA_ARGS__)
 #define EE_LOG_ERROR(...) EE_LOG_AT_LEVEL(::spdlog::level::err, __VA_ARGS__)

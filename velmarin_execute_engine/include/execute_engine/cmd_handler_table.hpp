@@ -36,17 +36,17 @@ namespace sync_command
 
 // The tick of the synchronous command nodes: runs the handler of `cmd` with `arg` and counts
 // its result in `status` (success or failure counter), then returns the status `rule` gives.
-// A command without a handler is logged ("miss cmd:{}"), counts nothing and gives FAILURE.
-// Errors raised by the handler are not caught and leave nothing counted.
-// Named after the node operation it is, which is what its log line reports as the function.
+// A command without a handler is logged ("miss cmd:{}") as coming from `call_site`, the
+// node's own tick, counts nothing and gives FAILURE. Errors raised by the handler are not
+// caught and leave nothing counted.
 template <typename Arg>
-BT::NodeStatus tick(
+BT::NodeStatus RunHandler(
   const CmdHandlerTable<Arg> & handlers, int32_t cmd, const std::decay_t<Arg> & arg,
-  StatusBlock & status, SyncTickStatusRule rule)
+  StatusBlock & status, SyncTickStatusRule rule, const spdlog::source_loc & call_site)
 {
   const auto handler = handlers.find(cmd);
   if (handler == handlers.end()) {
-    EE_LOG_DEBUG("miss cmd:{}", cmd);
+    EE_LOG_AT(call_site, ::spdlog::level::debug, "miss cmd:{}", cmd);
     return BT::NodeStatus::FAILURE;
   }
   if (handler->second(arg)) {
