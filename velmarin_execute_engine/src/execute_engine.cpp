@@ -221,7 +221,8 @@ void ExecuteEngine::StartTicking()
   if (!running_.compare_exchange_strong(idle, true)) {
     return;
   }
-  // The previous thread has cleared the flag as its last action, so it is ending or gone.
+  // The previous thread cleared the flag in its last tick, so it is ending or gone, and
+  // waiting for it does not need the lock held here.
   if (tick_thread_.joinable()) {
     tick_thread_.join();
   }
@@ -258,8 +259,13 @@ void ExecuteEngine::TickLoop()
   while (keep_ticking) {
     std::lock_guard<TicketLock> guard(tick_lock_);
     keep_ticking = TickForThread();
+    if (!keep_ticking) {
+      // Cleared before the lock passes on: a move or work request queued behind this last
+      // tick then starts a thread of its own instead of counting on this one, which ticks no
+      // more. Nothing after this touches the engine.
+      running_ = false;
+    }
   }
-  running_ = false;
 }
 
 void ExecuteEngine::StopTicking()

@@ -145,7 +145,8 @@ private:
   StatusBlock status_;
   BT::Tree tree_;
   std::shared_ptr<rclcpp::Node> node_;
-  // True from the claim before the ticking thread starts until the thread's last action.
+  // True from the claim before the ticking thread starts until the thread's last tick, which
+  // clears it while still holding the tick lock.
   std::atomic<bool> running_{false};
   std::atomic<bool> stop_requested_{false};
   TicketLock tick_lock_;
