@@ -20,6 +20,7 @@
 
 #include "engine_fixture.hpp"
 #include "execute_engine/ros2_action_node.hpp"
+#include "execute_engine_test_support/simulated_action_server.hpp"
 
 namespace action_node_test
 {
@@ -143,6 +144,27 @@ protected:
   static void LetServerAnswer() { std::this_thread::sleep_for(100ms); }
 
   rclcpp::Node::SharedPtr client_node_;
+};
+
+// Action nodes with a Security server on "security_test" to talk to.
+class SecurityActionTest : public ActionNodeTest
+{
+protected:
+  void SetUp() override
+  {
+    ActionNodeTest::SetUp();
+    server_ =
+      std::make_unique<execute_engine_test_support::SimulatedSecurityServer>(*peers_, kServer);
+  }
+
+  void TearDown() override
+  {
+    server_.reset();
+    ActionNodeTest::TearDown();
+  }
+
+  static constexpr char kServer[] = "security_test";
+  std::unique_ptr<execute_engine_test_support::SimulatedSecurityServer> server_;
 };
 
 }  // namespace action_node_test

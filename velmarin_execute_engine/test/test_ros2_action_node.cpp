@@ -15,7 +15,6 @@
 #include "execute_engine/navigation_tree_node.hpp"
 #include "execute_engine/ros2_action_node.hpp"
 #include "execute_engine/security_tree_node.hpp"
-#include "execute_engine_test_support/simulated_action_server.hpp"
 
 namespace
 {
@@ -30,7 +29,6 @@ using rclcpp_action::ResultCode;
 using Security = velmarin_protocol::action::Security;
 using namespace std::chrono_literals;
 
-constexpr char kServer[] = "security_test";
 const std::string kNoName = "Both [action_name] in the InputPort and the RosNodeParams are empty.";
 
 // An action node whose hooks the test scripts and records, with its goal state in view.
@@ -76,21 +74,9 @@ public:
   std::vector<int32_t> errors;
 };
 
-class Ros2ActionNodeTest : public action_node_test::ActionNodeTest
+class Ros2ActionNodeTest : public action_node_test::SecurityActionTest
 {
 protected:
-  void SetUp() override
-  {
-    ActionNodeTest::SetUp();
-    server_ = std::make_unique<SimulatedSecurityServer>(*peers_, kServer);
-  }
-
-  void TearDown() override
-  {
-    server_.reset();
-    ActionNodeTest::TearDown();
-  }
-
   std::unique_ptr<ScriptedNode> MakeNode(std::chrono::milliseconds action_timeout = kPatience)
   {
     return std::make_unique<ScriptedNode>("scripted", Config(kServer), Params(action_timeout));
@@ -103,8 +89,6 @@ protected:
     ASSERT_EQ(Tick(node, 401), NodeStatus::RUNNING);
     ASSERT_TRUE(TickUntil(node, [&node] { return node.goal_in_flight; }));
   }
-
-  std::unique_ptr<SimulatedSecurityServer> server_;
 };
 
 TEST_F(Ros2ActionNodeTest, FindsItsServerAtConstructionOrAtALaterTick)
@@ -156,12 +140,10 @@ TEST_F(Ros2ActionNodeTest, TakesTheActionNameFromThePortTheBlackboardOrTheDefaul
   EXPECT_EQ(node.executeTick(), NodeStatus::RUNNING);
   EXPECT_TRUE(server_->WaitForGoals(1, kPatience));
   EXPECT_TRUE(other.WaitForGoals(1, kPatience));
-}
 
-TEST_F(Ros2ActionNodeTest, RegisteredTypesTakeTheirServerFromTheActionNamePort)
-{
+  // Registered types take their server from the action_name port.
   BT::BehaviorTreeFactory factory;
-  const auto params = Params(kPatience);
+  params = Params(kPatience);
   execute_engine::RegisterRos2ActionNode<execute_engine::SecurityTreeNode>(
     factory, "SecurityNode", params);
   execute_engine::RegisterRos2ActionNode<execute_engine::NavigationTreeNode>(
@@ -170,7 +152,7 @@ TEST_F(Ros2ActionNodeTest, RegisteredTypesTakeTheirServerFromTheActionNamePort)
   auto tree = factory.createTreeFromText(TreeXml("<SecurityNode action_name=\"security_test\"/>"));
   Use(Command(401));
   EXPECT_EQ(tree.tickRoot(), NodeStatus::RUNNING);
-  EXPECT_TRUE(server_->WaitForGoals(1, kPatience));
+  EXPECT_TRUE(server_->WaitForGoals(2, kPatience));
   EXPECT_EQ(
     MessageOf<std::logic_error>([&] { factory.createTreeFromText(TreeXml("<Navigation/>")); }),
     kNoName);
@@ -200,19 +182,6 @@ TEST_F(Ros2ActionNodeTest, AcceptedGoalEndsWithTheResultHooksStatus)
   EXPECT_EQ(node->executeTick(), NodeStatus::FAILURE);
   EXPECT_EQ(node->errors, std::vector<int32_t>{1});
   EXPECT_EQ(server_->Goals().size(), 1u);
-}
-
-TEST_F(Ros2ActionNodeTest, RefusedGoalRaisesAndTheNextTickEndsIt)
-{
-  server_->SetGoalDecision(rclcpp_action::GoalResponse::REJECT);
-  const auto node = MakeNode();
-  EXPECT_EQ(Tick(*node, 401), NodeStatus::RUNNING);
-  EXPECT_EQ(
-    MessageOf<std::runtime_error>([&] { TickWhileRunning(*node); }),
-    "Goal was rejected by the action server");
-  EXPECT_EQ(RosLog::Count(RCUTILS_LOG_SEVERITY_ERROR, "Goal was rejected by server"), 1u);
-  EXPECT_EQ(node->executeTick(), NodeStatus::FAILURE);
-  EXPECT_EQ(node->errors, std::vector<int32_t>{1});
 }
 
 TEST_F(Ros2ActionNodeTest, OverdueGoalResponseAbandonsTheGoalAndItsLateResult)
@@ -259,6 +228,17 @@ TEST_F(Ros2ActionNodeTest, CancelCommandsEndTheGoalWithSuccess)
   server_->ReleaseHeldAnswers();
   EXPECT_EQ(server_->CancelRequests(), 2u);
 
+  // Halt cancels only a running goal.
+  Follow(*node);
+  node->setStatus(NodeStatus::SUCCESS);
+  node->halt();
+  EXPECT_TRUE(node->goal_handle);
+  node->setStatus(NodeStatus::RUNNING);
+  node->halt();
+  EXPECT_FALSE(node->goal_handle);
+  EXPECT_EQ(node->status(), NodeStatus::RUNNING);
+  EXPECT_TRUE(server_->WaitForCancelRequests(3, kPatience));
+
   // A cancel the server does not answer: waited for once, then the goal is let go.
   server_->SetCancelAnswerDelay(kPatience);
   Follow(*node);
@@ -304,24 +284,36 @@ TEST_F(Ros2ActionNodeTest, PauseAndRecoveryGoalsLeaveTheFirstGoalFollowed)
   EXPECT_EQ(server_->Goals().size(), 4u);
 }
 
-TEST_F(Ros2ActionNodeTest, HooksThatRefuseOrBreakTheirContract)
+TEST_F(Ros2ActionNodeTest, RefusedGoalsAndHooksThatBreakTheirContract)
 {
+  // A goal the server refuses raises, and the next tick ends it.
+  server_->SetGoalDecision(rclcpp_action::GoalResponse::REJECT);
   const auto node = MakeNode();
+  EXPECT_EQ(Tick(*node, 401), NodeStatus::RUNNING);
+  EXPECT_EQ(
+    MessageOf<std::runtime_error>([&] { TickWhileRunning(*node); }),
+    "Goal was rejected by the action server");
+  EXPECT_EQ(RosLog::Count(RCUTILS_LOG_SEVERITY_ERROR, "Goal was rejected by server"), 1u);
+  EXPECT_EQ(node->executeTick(), NodeStatus::FAILURE);
+  EXPECT_EQ(node->errors, std::vector<int32_t>{1});
+  server_->SetGoalDecision(rclcpp_action::GoalResponse::ACCEPT_AND_EXECUTE);
+
   node->accept_goal = false;
+  node->setStatus(NodeStatus::IDLE);
   EXPECT_EQ(Tick(*node, 401), NodeStatus::FAILURE);
   EXPECT_EQ(Lines("request step into IDLE"), 1u);
-  EXPECT_EQ(node->errors, std::vector<int32_t>{5});
+  EXPECT_EQ(node->errors, (std::vector<int32_t>{1, 5}));
   node->error_verdict = NodeStatus::RUNNING;
   node->setStatus(NodeStatus::IDLE);
   EXPECT_EQ(
     MessageOf<std::logic_error>([&] { node->executeTick(); }),
     "Ros2ActionNode: the callback must return either SUCCESS of FAILURE");
-  EXPECT_TRUE(server_->Goals().empty());
+  EXPECT_EQ(server_->Goals().size(), 1u);
 
   node->accept_goal = true;
   node->feedback_verdict = NodeStatus::IDLE;
   Follow(*node);
-  ASSERT_TRUE(server_->PublishFeedback(0, Security::Feedback()));
+  ASSERT_TRUE(server_->PublishFeedback(1, Security::Feedback()));
   EXPECT_EQ(
     MessageOf<std::logic_error>([&] { TickWhileRunning(*node); }),
     "onFeedback must not return IDLE");
@@ -349,20 +341,6 @@ TEST_F(Ros2ActionNodeTest, FeedbackVerdictEndsTheGoalAndWinsOverAResult)
   EXPECT_TRUE(node->results.empty());
   EXPECT_EQ(server_->CancelRequests(), 1u);
   EXPECT_FALSE(node->cancelling);
-}
-
-TEST_F(Ros2ActionNodeTest, HaltCancelsOnlyARunningGoal)
-{
-  const auto node = MakeNode();
-  Follow(*node);
-  node->setStatus(NodeStatus::SUCCESS);
-  node->halt();
-  EXPECT_TRUE(node->goal_handle);
-  node->setStatus(NodeStatus::RUNNING);
-  node->halt();
-  EXPECT_FALSE(node->goal_handle);
-  EXPECT_EQ(node->status(), NodeStatus::RUNNING);
-  EXPECT_TRUE(server_->WaitForCancelRequests(1, kPatience));
 }
 
 }  // namespace
