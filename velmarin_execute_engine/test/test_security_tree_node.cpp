@@ -11,7 +11,6 @@
 
 #include "action_node_fixture.hpp"
 #include "execute_engine/security_tree_node.hpp"
-#include "execute_engine_test_support/simulated_action_server.hpp"
 
 namespace
 {
@@ -26,22 +25,9 @@ public:
   using SecurityTreeNode::SecurityTreeNode;
 };
 
-class SecurityTreeNodeTest : public action_node_test::ActionNodeTest
+class SecurityTreeNodeTest : public action_node_test::SecurityActionTest
 {
 protected:
-  void SetUp() override
-  {
-    ActionNodeTest::SetUp();
-    server_ = std::make_unique<execute_engine_test_support::SimulatedSecurityServer>(
-      *peers_, "security_test");
-  }
-
-  void TearDown() override
-  {
-    server_.reset();
-    ActionNodeTest::TearDown();
-  }
-
   static std::shared_ptr<Request> ObstacleRequest(int model_id, int cmd, float security_value)
   {
     auto request = Command(cmd);
@@ -49,8 +35,6 @@ protected:
     request->security_value = security_value;
     return request;
   }
-
-  std::unique_ptr<execute_engine_test_support::SimulatedSecurityServer> server_;
 };
 
 TEST_F(SecurityTreeNodeTest, ObstacleCommandsSendTheValueAndOthersCountAsFailures)
