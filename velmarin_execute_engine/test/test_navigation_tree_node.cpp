@@ -108,15 +108,54 @@ protected:
   std::unique_ptr<Navigation> node_;
 };
 
+TEST_F(NavigationTreeNodeTest, WhatEachCommandSendsAtGoalStart)
+{
+  // Work needs a route; neither Move nor Work sends a heading that is not a number.
+  const double inf = std::numeric_limits<double>::infinity();
+  const Point any = At(1, 1, 0, 0);
+  // request, then the goal's task type and control (-1: nothing sent, the tick fails), failures
+  const std::vector<std::tuple<std::shared_ptr<Request>, int32_t, int32_t, uint32_t>> cases{
+    {Route(101, {}), 2, 9, 0},
+    {Route(102, {}), -1, -1, 1},
+    {Route(101, {any, At(2, 2, 0, kNaN)}), -1, -1, 1},
+    {Route(102, {any, At(2, 2, 0, kNaN)}), -1, -1, 1},
+    {Route(101, {At(1, 1, 0, inf)}), -1, -1, 1},
+    {Route(102, {At(1, 1, 0, inf)}), -1, -1, 1},
+    {Command(5), 0, 1, 0},
+    {Command(6), 0, 0, 0},
+    {Command(7), 0, 0, 0},
+    {Command(403), 0, 2, 0},
+    {Command(8), -1, -1, 0},
+    {Command(201), -1, -1, 0},
+    {Command(4), -1, -1, 1}};
+  for (const auto & [request, task_type, control, expected_failures] : cases) {
+    const int cmd = request->command.cmd;
+    const size_t points = request->navigation_points.size();
+    const auto [status, successes, failures, goal] = Start(request);
+    EXPECT_EQ(failures, expected_failures) << cmd << "/" << points;
+    EXPECT_EQ(successes, task_type < 0 ? 0u : 1u) << cmd << "/" << points;
+    if (task_type < 0) {
+      EXPECT_EQ(status, NodeStatus::FAILURE) << cmd << "/" << points;
+      EXPECT_FALSE(goal) << cmd << "/" << points;
+      continue;
+    }
+    ASSERT_TRUE(goal) << cmd;
+    EXPECT_EQ(status, NodeStatus::RUNNING) << cmd;
+    EXPECT_EQ(goal->task_type, task_type) << cmd;
+    EXPECT_EQ(goal->control, control) << cmd;
+    EXPECT_TRUE(goal->poses.empty()) << cmd;
+  }
+}
+
 TEST_F(NavigationTreeNodeTest, MoveAndWorkSendTheRouteInTheMapFrame)
 {
-  const auto [status, successes, failures, move] = Start(
-    Route(101, {At(1, 2, 0.5, 0.5), At(-3, 4, 0, 7.0), At(0, 0, 0, -7.0), At(0, 0, 0, 1e12)}));
+  ASSERT_TRUE(std::get<3>(Start(Route(101, {}))));
+  EXPECT_EQ(Lines("navigation points empty"), 1u);
+
+  const auto move = std::get<3>(Start(
+    Route(101, {At(1, 2, 0.5, 0.5), At(-3, 4, 0, 7.0), At(0, 0, 0, -7.0), At(0, 0, 0, 1e12)})));
   ASSERT_TRUE(move);
-  EXPECT_EQ(status, NodeStatus::RUNNING);
-  EXPECT_EQ(successes, 1u);
   EXPECT_EQ(move->task_type, 2);
-  EXPECT_EQ(move->control, 9);
   ASSERT_EQ(move->poses.size(), 4u);
   EXPECT_EQ(move->poses[0].pose.position, geometry_msgs::build<Position>().x(1).y(2).z(0.5));
   const double yaws[] = {0.5, 7.0 - kTwoPi, -7.0 + kTwoPi, std::fmod(1e12, kTwoPi)};
@@ -130,63 +169,12 @@ TEST_F(NavigationTreeNodeTest, MoveAndWorkSendTheRouteInTheMapFrame)
   }
 
   // A full turn stays a full turn; a NaN position is sent as given.
-  const auto [_, work_successes, __, work] = Start(Route(102, {At(kNaN, 1, 0, kTwoPi)}));
+  const auto work = std::get<3>(Start(Route(102, {At(kNaN, 1, 0, kTwoPi)})));
   ASSERT_TRUE(work);
-  EXPECT_EQ(work_successes, 1u);
   EXPECT_EQ(work->task_type, 1);
   EXPECT_EQ(work->control, 9);
   EXPECT_TRUE(std::isnan(work->poses[0].pose.position.x));
   EXPECT_EQ(work->poses[0].pose.orientation.w, -1.0);
-}
-
-TEST_F(NavigationTreeNodeTest, RoutesWithoutUsablePoints)
-{
-  const auto [status, successes, failures, empty_move] = Start(Route(101, {}));
-  ASSERT_TRUE(empty_move);
-  EXPECT_EQ(Lines("navigation points empty"), 1u);
-  EXPECT_EQ(successes, 1u);
-  EXPECT_EQ(empty_move->task_type, 2);
-  EXPECT_TRUE(empty_move->poses.empty());
-
-  // Work needs a route; neither command sends a heading that is not a number.
-  const std::vector<std::vector<Point>> refused{
-    {},
-    {At(1, 1, 0, 0), At(2, 2, 0, kNaN)},
-    {At(1, 1, 0, std::numeric_limits<double>::infinity())}};
-  for (const auto & points : refused) {
-    for (const int cmd : {101, 102}) {
-      if (points.empty() && cmd == 101) {
-        continue;
-      }
-      const auto [refused_status, refused_successes, refused_failures, goal] =
-        Start(Route(cmd, points));
-      EXPECT_EQ(refused_status, NodeStatus::FAILURE) << cmd;
-      EXPECT_EQ(refused_successes, 0u) << cmd;
-      EXPECT_EQ(refused_failures, 1u) << cmd;
-      EXPECT_FALSE(goal) << cmd;
-    }
-  }
-}
-
-TEST_F(NavigationTreeNodeTest, OtherCommandsAtGoalStart)
-{
-  // command, control sent (-1: nothing sent), failures counted
-  const std::vector<std::tuple<int, int32_t, uint32_t>> cases{
-    {5, 1, 0}, {6, 0, 0}, {7, 0, 0}, {403, 2, 0}, {8, -1, 0}, {201, -1, 0}, {4, -1, 1}};
-  for (const auto & [cmd, control, expected_failures] : cases) {
-    const auto [status, successes, failures, goal] = Start(Command(cmd));
-    EXPECT_EQ(failures, expected_failures) << cmd;
-    if (control < 0) {
-      EXPECT_EQ(status, NodeStatus::FAILURE) << cmd;
-      EXPECT_FALSE(goal) << cmd;
-      continue;
-    }
-    ASSERT_TRUE(goal) << cmd;
-    EXPECT_EQ(successes, 1u) << cmd;
-    EXPECT_EQ(goal->task_type, 0) << cmd;
-    EXPECT_EQ(goal->control, control) << cmd;
-    EXPECT_TRUE(goal->poses.empty()) << cmd;
-  }
 }
 
 TEST_F(NavigationTreeNodeTest, EveryResultIsPublishedOnReachDestPose)
@@ -214,27 +202,6 @@ TEST_F(NavigationTreeNodeTest, EveryResultIsPublishedOnReachDestPose)
   any.result = std::make_shared<Planner::Result>();
   EXPECT_EQ(node_->onResultReceived(any), NodeStatus::FAILURE);
   EXPECT_EQ(Lines("Navigation action resutl get null topic node"), 1u);
-}
-
-TEST_F(NavigationTreeNodeTest, TheEngineRunsAMoveOnItsThreadUntilTheResult)
-{
-  execute_engine_test_support::ReachDestPoseRecorder reached(*peers_);
-  ASSERT_TRUE(engine()->Init(
-    topic_,
-    TreeXml("<Sequence><NavigationSentinel/><Navigation action_name=\"planner_test\"/></Sequence>"),
-    true));
-  peers_->AddNode(topic_);  // as the process's executor spins it
-  auto request = Route(101, {At(1, 2, 0, 0)});
-  request->command.model_id = 2;
-  const auto response = std::make_shared<Response>();
-  ASSERT_TRUE(engine()->ScheduleRequest(request, response));
-  EXPECT_EQ(response->message, "Success");
-  Planner::Result result;
-  result.index = 1;
-  ASSERT_TRUE(server_->Finish(0, ResultCode::SUCCEEDED, result));
-  EXPECT_TRUE(WaitUntilIdle());
-  ASSERT_TRUE(reached.WaitFor(1, kPatience));
-  EXPECT_EQ(reached.Messages(), std::vector<ReachDestPose>{Reached(1, false, 0)});
 }
 
 }  // namespace
