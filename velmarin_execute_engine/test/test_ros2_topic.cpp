@@ -73,6 +73,14 @@ protected:
     return request;
   }
 
+  // Publishes `pose` while a request carrying `map_path` is the current one; returns that request.
+  std::shared_ptr<Request> PublishFor(const std::string & map_path, const InitialPose & pose)
+  {
+    auto request = SetCurrentMapPath(map_path);
+    topic_->PubInitLocation(pose);
+    return request;
+  }
+
   // Runs `work` inside a callback of `executor`, where a request's tick runs in the process.
   static void RunInCallback(BackgroundExecutor & executor, const std::function<void()> & work)
   {
@@ -102,12 +110,10 @@ TEST_F(Ros2TopicTest, PublishesThePoseWithTheRequestsMapOnceTheMapIsLoaded)
   SimulatedMapServer map_server(*peers_);
   SpinTopicNode(2);
 
-  const auto first = SetCurrentMapPath("/maps/a.pbstream");
-  topic_->PubInitLocation(Pose(1.0, 2.0, 0.0));
+  const auto first = PublishFor("/maps/a.pbstream", Pose(1.0, 2.0, 0.0));
   EXPECT_EQ(log_->Count("publishInitPos receive x:1, y:2, angle:0"), 1u);
   // Only the first ".pbstream" becomes ".yaml", and only in the load request.
-  const auto second = SetCurrentMapPath("/x.pbstream/m.pbstream");
-  topic_->PubInitLocation(Pose(-3.5, 4.25, 7.0));
+  const auto second = PublishFor("/x.pbstream/m.pbstream", Pose(-3.5, 4.25, 7.0));
   EXPECT_EQ(map_server.MapUrls(), (std::vector<std::string>{"/maps/a.yaml", "/x.yaml/m.pbstream"}));
   EXPECT_EQ(first->map_path, "/maps/a.pbstream");
   EXPECT_EQ(second->map_path, "/x.pbstream/m.pbstream");
@@ -140,8 +146,7 @@ TEST_F(Ros2TopicTest, PublishesThePoseWithTheRequestsMapOnceTheMapIsLoaded)
 TEST_F(Ros2TopicTest, RejectedPoseOrMapPublishesNothing)
 {
   SpinTopicNode(2);
-  const auto unloaded = SetCurrentMapPath("/maps/a.pbstream");
-  topic_->PubInitLocation(Pose(1.0, 2.0, 0.0));
+  const auto unloaded = PublishFor("/maps/a.pbstream", Pose(1.0, 2.0, 0.0));
   EXPECT_EQ(log_->Count("server:/map_server/load_map not exist"), 1u);
   EXPECT_EQ(log_->Count(kLoadMapError), 1u);
   EXPECT_EQ(unloaded->map_path, "/maps/a.pbstream");
@@ -155,24 +160,21 @@ TEST_F(Ros2TopicTest, RejectedPoseOrMapPublishesNothing)
   EXPECT_EQ(log_->Count(""), 2u);
 
   for (const std::string map_path : {"/maps/a.yaml", ""}) {
-    const auto request = SetCurrentMapPath(map_path);
-    topic_->PubInitLocation(Pose(1.0, 2.0, 0.0));
+    const auto request = PublishFor(map_path, Pose(1.0, 2.0, 0.0));
     EXPECT_EQ(log_->Count("Not find key '.pbstream' in " + map_path), 1u);
     EXPECT_EQ(request->map_path, map_path);
   }
   EXPECT_TRUE(map_server.MapUrls().empty());
 
   map_server.SetResult(LoadMap::Response::RESULT_MAP_DOES_NOT_EXIST);
-  const auto refused = SetCurrentMapPath("/maps/b.pbstream");
-  topic_->PubInitLocation(Pose(1.0, 2.0, 0.0));
+  const auto refused = PublishFor("/maps/b.pbstream", Pose(1.0, 2.0, 0.0));
   EXPECT_EQ(log_->Count(kLoadMapError), 1u);
   EXPECT_EQ(log_->Count("SyncCallService server:"), 0u);
   EXPECT_EQ(refused->map_path, "/maps/b.pbstream");
 
   // The one message that goes out comes after every rejected attempt.
   map_server.SetResult(LoadMap::Response::RESULT_SUCCESS);
-  SetCurrentMapPath("/maps/c.pbstream");
-  topic_->PubInitLocation(Pose(5.0, 6.0, 0.0));
+  PublishFor("/maps/c.pbstream", Pose(5.0, 6.0, 0.0));
   ASSERT_TRUE(poses_->WaitFor(1, kArrival));
   const auto messages = poses_->Messages();
   ASSERT_EQ(messages.size(), 1u);
