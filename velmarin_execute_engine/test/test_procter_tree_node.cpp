@@ -61,11 +61,10 @@ TEST_F(ProcterTreeNodeTest, ReturnsFailureWhateverTheHandlerDid)
   EXPECT_TRUE(controller_->Requests().empty());
 }
 
-TEST_F(ProcterTreeNodeTest, TheWholeDevicesBlockIsPrintedAndReachesTheControllerThroughTheEngine)
+TEST_F(ProcterTreeNodeTest, TheWholeDevicesBlockIsPrintedAndSentToTheController)
 {
   // Every field distinct and negative, so that a field printed or sent as another shows.
   auto request = Command(kProcterWork);
-  request->command.model_id = 3;
   auto & d = request->devices;
   int32_t value = 0;
   for (int32_t * field :
@@ -77,10 +76,8 @@ TEST_F(ProcterTreeNodeTest, TheWholeDevicesBlockIsPrintedAndReachesTheController
         &d.aux_device.cmd,     &d.aux_device.duty}) {
     *field = --value;
   }
-  InitTree("<Procter/>");
-  const auto response = std::make_shared<Response>();
   testing::internal::CaptureStdout();
-  engine()->ScheduleRequest(request, response);
+  EXPECT_EQ(Outcome(procter_, request), kSucceeded);
   EXPECT_EQ(
     testing::internal::GetCapturedStdout(),
     "ProcterTreeNode ProcterWork\nside_swp.cmd : -4\nside_swp.duty : -5\nmain_swp.cmd : -2\n"
@@ -90,8 +87,6 @@ TEST_F(ProcterTreeNodeTest, TheWholeDevicesBlockIsPrintedAndReachesTheController
   BottomInteract::Request expected;
   expected.devices = request->devices;
   EXPECT_EQ(controller_->Requests(), std::vector<BottomInteract::Request>{expected});
-  EXPECT_EQ(response->result, 0);
-  EXPECT_EQ(response->message, "Success");
 }
 
 TEST_F(ProcterTreeNodeTest, RefusedOrUnservedSettingsFailKeepingTheFirstErrorCode)
