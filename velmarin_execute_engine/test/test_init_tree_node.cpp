@@ -77,15 +77,6 @@ TEST_F(InitTreeNodeTest, PoseCommandCountsAsSuccessWhetherOrNotTheMapLoads)
   EXPECT_EQ(log_->Count("miss cmd:2"), 1u);
 }
 
-TEST_F(InitTreeNodeTest, ExecuteRobotAnswersSuccessForAPose)
-{
-  ASSERT_TRUE(engine()->Init(topic_, TreeXml("<InitPos/>"), true));
-  auto response = std::make_shared<Response>();
-  ASSERT_TRUE(engine()->ScheduleRequest(PoseRequest("/maps/hall.pbstream", 3.0), response));
-  EXPECT_EQ(response->message, "Success");
-  ASSERT_TRUE(poses_->WaitFor(1, 10s));
-}
-
 TEST_F(InitTreeNodeTest, EngineNodeOtherThanTheTopicNodeFailsThePose)
 {
   InitTree("<AlwaysSuccess/>");
