@@ -67,7 +67,7 @@ protected:
   rclcpp::Node::SharedPtr caller_;
 };
 
-TEST_F(SyncCallServiceTest, RefusedCallsSendNothing)
+TEST_F(SyncCallServiceTest, RefusedCallsAndAbsentServersSendNothing)
 {
   ServiceCallHolder<BottomInteract> holder;
   const auto untouched = holder.response;
@@ -90,23 +90,19 @@ TEST_F(SyncCallServiceTest, RefusedCallsSendNothing)
     1u);
   EXPECT_TRUE(busy->get_node_base_interface()->get_associated_with_executor_atomic().load());
 
-  EXPECT_EQ(holder.response, untouched);
-  EXPECT_TRUE(device_controller_->Requests().empty());
-}
-
-TEST_F(SyncCallServiceTest, AbsentServerIsReportedAfterTheServiceTimeout)
-{
-  ServiceCallHolder<BottomInteract> holder;
+  // An absent server is reported after the service timeout.
   EXPECT_FALSE(SyncCallService(caller_, "no_such_service", holder, kGenerous, kShort));
   // The node form's text begins with a blank, the client form's does not.
   EXPECT_EQ(log_->Count(" server:no_such_service not exist"), 1u);
 
   auto in_namespace = std::make_shared<rclcpp::Node>("map_loader", "/robot");
   auto client = in_namespace->create_client<LoadMap>("load_map");
-  ServiceCallHolder<LoadMap> load_map;
   EXPECT_FALSE(SyncCallService(client, load_map, kGenerous, kShort));
   EXPECT_EQ(log_->Count("server:/robot/load_map not exist"), 1u);
   EXPECT_EQ(log_->Count(" server:/robot/load_map not exist"), 0u);
+
+  EXPECT_EQ(holder.response, untouched);
+  EXPECT_TRUE(device_controller_->Requests().empty());
 }
 
 TEST_F(SyncCallServiceTest, NodeFormStoresOnlyAReplyThatComesInTime)
