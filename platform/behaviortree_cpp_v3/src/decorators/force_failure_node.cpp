@@ -1,5 +1,7 @@
 #include "behaviortree_cpp_v3/decorators/force_failure_node.h"
 
+#include "mapped_child_status.h"
+
 namespace BT
 {
 ForceFailureNode::ForceFailureNode(const std::string & name) : DecoratorNode(name, {})
@@ -10,16 +12,7 @@ ForceFailureNode::ForceFailureNode(const std::string & name) : DecoratorNode(nam
 NodeStatus ForceFailureNode::tick()
 {
   setStatus(NodeStatus::RUNNING);
-  switch (child_node_->executeTick()) {
-    case NodeStatus::SUCCESS:
-    case NodeStatus::FAILURE:
-      return NodeStatus::FAILURE;
-    case NodeStatus::RUNNING:
-      return NodeStatus::RUNNING;
-    case NodeStatus::IDLE:
-      break;
-  }
-  throw LogicError("A child node must never return IDLE");
+  return detail::tickMapped(*child_node_, NodeStatus::FAILURE, NodeStatus::FAILURE);
 }
 
 }  // namespace BT

@@ -1,5 +1,7 @@
 #include "behaviortree_cpp_v3/decorators/force_success_node.h"
 
+#include "mapped_child_status.h"
+
 namespace BT
 {
 ForceSuccessNode::ForceSuccessNode(const std::string & name) : DecoratorNode(name, {})
@@ -10,16 +12,7 @@ ForceSuccessNode::ForceSuccessNode(const std::string & name) : DecoratorNode(nam
 NodeStatus ForceSuccessNode::tick()
 {
   setStatus(NodeStatus::RUNNING);
-  switch (child_node_->executeTick()) {
-    case NodeStatus::SUCCESS:
-    case NodeStatus::FAILURE:
-      return NodeStatus::SUCCESS;
-    case NodeStatus::RUNNING:
-      return NodeStatus::RUNNING;
-    case NodeStatus::IDLE:
-      break;
-  }
-  throw LogicError("A child node must never return IDLE");
+  return detail::tickMapped(*child_node_, NodeStatus::SUCCESS, NodeStatus::SUCCESS);
 }
 
 }  // namespace BT

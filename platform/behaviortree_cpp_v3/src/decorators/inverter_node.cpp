@@ -1,5 +1,7 @@
 #include "behaviortree_cpp_v3/decorators/inverter_node.h"
 
+#include "mapped_child_status.h"
+
 namespace BT
 {
 InverterNode::InverterNode(const std::string & name) : DecoratorNode(name, {})
@@ -10,17 +12,7 @@ InverterNode::InverterNode(const std::string & name) : DecoratorNode(name, {})
 NodeStatus InverterNode::tick()
 {
   setStatus(NodeStatus::RUNNING);
-  switch (child_node_->executeTick()) {
-    case NodeStatus::SUCCESS:
-      return NodeStatus::FAILURE;
-    case NodeStatus::FAILURE:
-      return NodeStatus::SUCCESS;
-    case NodeStatus::RUNNING:
-      return NodeStatus::RUNNING;
-    case NodeStatus::IDLE:
-      break;
-  }
-  throw LogicError("A child node must never return IDLE");
+  return detail::tickMapped(*child_node_, NodeStatus::FAILURE, NodeStatus::SUCCESS);
 }
 
 }  // namespace BT

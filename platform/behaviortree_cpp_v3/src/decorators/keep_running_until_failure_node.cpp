@@ -1,5 +1,7 @@
 #include "behaviortree_cpp_v3/decorators/keep_running_until_failure_node.h"
 
+#include "mapped_child_status.h"
+
 namespace BT
 {
 KeepRunningUntilFailureNode::KeepRunningUntilFailureNode(const std::string & name)
@@ -11,16 +13,7 @@ KeepRunningUntilFailureNode::KeepRunningUntilFailureNode(const std::string & nam
 NodeStatus KeepRunningUntilFailureNode::tick()
 {
   setStatus(NodeStatus::RUNNING);
-  switch (child_node_->executeTick()) {
-    case NodeStatus::FAILURE:
-      return NodeStatus::FAILURE;
-    case NodeStatus::SUCCESS:
-    case NodeStatus::RUNNING:
-      return NodeStatus::RUNNING;
-    case NodeStatus::IDLE:
-      break;
-  }
-  throw LogicError("A child node must never return IDLE");
+  return detail::tickMapped(*child_node_, NodeStatus::RUNNING, NodeStatus::FAILURE);
 }
 
 }  // namespace BT
