@@ -3,24 +3,20 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <future>
 #include <string>
 #include <thread>
 #include <utility>
 
 #include "engine_fixture.hpp"
-#include "execute_engine_test_support/simulated_device_controller.hpp"
 
 namespace
 {
 
 namespace fs = std::filesystem;
 using engine_test::EngineTest;
-using engine_test::NodeTest;
 
 // Every tick of it raises: its port names a blackboard entry that does not exist.
 const std::string kRaises = R"(<Repeat num_cycles="{missing}"><AlwaysSuccess/></Repeat>)";
@@ -193,26 +189,6 @@ TEST_F(EngineTest, ProcessExitStopsARunningThread)
     std::exit(engine()->IsTicking() ? 3 : 4);
   };
   EXPECT_EXIT(exit_while_ticking(), ::testing::ExitedWithCode(3), "");
-}
-
-TEST_F(NodeTest, MoveRequestQueuedBehindTheLastTickStartsItsOwnThread)
-{
-  // Model 4 keeps the thread ticking; a device command (model 3) makes the thread's next tick
-  // its last one, held up by the controller's slow answer.
-  execute_engine_test_support::SimulatedDeviceController controller(*peers_);
-  controller.SetDelay(std::chrono::milliseconds(300));
-  InitTree(
-    "<KeepRunningUntilFailure><Fallback>"
-    "<Sequence><ProcterSentinel/><Procter/></Sequence><SweepSentinel/>"
-    "</Fallback></KeepRunningUntilFailure>");
-  Send(4, 101);
-  ASSERT_TRUE(engine()->IsTicking());
-  auto device = std::async(std::launch::async, [] { return Send(3, 201); });
-  // The first device call is the request's own tick, the second the thread's last one.
-  ASSERT_TRUE(controller.WaitForRequests(2, std::chrono::seconds(10)));
-  EXPECT_EQ(Send(4, 101).response->message, "Success");
-  EXPECT_TRUE(engine()->IsTicking()) << "the move was answered with no thread to carry it";
-  device.get();
 }
 
 // Last, since it shuts ROS down.
