@@ -5,9 +5,12 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <iomanip>
 #include <limits>
+#include <random>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "common_util/path_util.hpp"
 
@@ -18,19 +21,67 @@ using common_util::NormalizeAngle;
 
 constexpr double kTwoPi = 6.283185307179586;
 
-TEST(NormalizeAngleTest, WrapsIntoPlusMinusOneTurnAndGivesNaNForNonFiniteAngles)
+// The wrap as the robot's other software does it: one turn at a time.
+double TurnByTurn(double angle)
 {
-  for (const double angle : {kTwoPi, -kTwoPi, 0.0, 4.0, -4.0}) {
-    EXPECT_EQ(NormalizeAngle(angle), angle);
+  while (angle > kTwoPi) {
+    angle -= kTwoPi;
   }
-  EXPECT_EQ(NormalizeAngle(-6.3), -6.3 + kTwoPi);
-  EXPECT_EQ(NormalizeAngle(20.0), 20.0 - kTwoPi - kTwoPi - kTwoPi);
-  // From about 1e17 on, taking off a turn no longer changes the value; it must still end.
-  for (const double angle : {1e7, -1e17, std::numeric_limits<double>::max()}) {
+  while (angle < -kTwoPi) {
+    angle += kTwoPi;
+  }
+  return angle;
+}
+
+TEST(NormalizeAngleTest, MatchesTurnByTurnWrappingBitForBitWithinElevenTurns)
+{
+  // Below 64 + 2*pi every subtraction of a turn is exact, and so must the wrap be.
+  const double bound = 64.0 + kTwoPi;
+  std::vector<double> angles{0.0, -0.0, 4.0, -6.3, 3 * M_PI, std::nextafter(bound, 0.0)};
+  for (int turns = -11; turns <= 11; ++turns) {
+    const double whole = turns * kTwoPi;
+    angles.insert(
+      angles.end(), {whole, std::nextafter(whole, -bound), std::nextafter(whole, bound)});
+  }
+  std::mt19937_64 random(7);
+  std::uniform_real_distribution<double> within(-bound, bound);
+  for (int i = 0; i < 100000; ++i) {
+    angles.push_back(within(random));
+  }
+  size_t mismatches = 0;
+  for (const double angle : angles) {
+    const double expected = TurnByTurn(angle);
     const double wrapped = NormalizeAngle(angle);
-    EXPECT_LE(std::fabs(wrapped), kTwoPi) << angle;
-    EXPECT_EQ(std::signbit(wrapped), std::signbit(angle)) << angle;
+    if (wrapped != expected || std::signbit(wrapped) != std::signbit(expected)) {
+      ADD_FAILURE() << std::setprecision(17) << angle << " gives " << wrapped << ", not "
+                    << expected;
+      ASSERT_LT(++mismatches, 5u);
+    }
   }
+}
+
+TEST(NormalizeAngleTest, WrapsHugeAnglesIntoOneTurnOfTheSameSignAndNonFiniteOnesToNaN)
+{
+  // Beyond, the turn-by-turn wrap drifts by its rounding; where it never ends (from about 1e17
+  // on) a whole number of turns still ends a turn from zero.
+  struct Case
+  {
+    double angle;
+    double turn_by_turn_tolerance;  // < 0: no comparison, the loop would not end
+  };
+  for (const Case & row :
+       {Case{100.0, 1e-13}, Case{-1e4, 1e-9}, Case{6.5e6, 1e-4}, Case{-1e17, -1},
+        Case{std::numeric_limits<double>::max(), -1}}) {
+    const double wrapped = NormalizeAngle(row.angle);
+    EXPECT_LE(std::fabs(wrapped), kTwoPi) << row.angle;
+    EXPECT_EQ(std::signbit(wrapped), std::signbit(row.angle)) << row.angle;
+    if (row.turn_by_turn_tolerance >= 0) {
+      EXPECT_NEAR(wrapped, TurnByTurn(row.angle), row.turn_by_turn_tolerance) << row.angle;
+    }
+  }
+  EXPECT_EQ(NormalizeAngle(std::ldexp(kTwoPi, 60)), kTwoPi);
+  EXPECT_EQ(NormalizeAngle(-std::ldexp(kTwoPi, 60)), -kTwoPi);
+
   const double inf = std::numeric_limits<double>::infinity();
   for (const double angle : {inf, -inf, std::numeric_limits<double>::quiet_NaN()}) {
     EXPECT_TRUE(std::isnan(NormalizeAngle(angle))) << angle;
