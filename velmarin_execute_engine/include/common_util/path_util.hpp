@@ -23,12 +23,15 @@ namespace common_util
 [[maybe_unused]] static double NormalizeAngle(double angle)
 {
   constexpr double kTwoPi = 6.283185307179586;
+  if (std::fabs(angle) <= kTwoPi) {
+    return angle;
+  }
   if (!std::isfinite(angle)) {
     return std::numeric_limits<double>::quiet_NaN();
   }
   const double wrapped = std::fmod(angle, kTwoPi);
   // Turn by turn, a whole number of turns stops a turn short of zero.
-  if (wrapped == 0.0 && angle != 0.0) {
+  if (wrapped == 0.0) {
     return std::copysign(kTwoPi, angle);
   }
   return wrapped;
