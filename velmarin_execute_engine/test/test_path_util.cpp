@@ -9,6 +9,7 @@
 #include <limits>
 #include <random>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -21,7 +22,7 @@ using common_util::NormalizeAngle;
 
 constexpr double kTwoPi = 6.283185307179586;
 
-// The wrap as the robot's other software does it: one turn at a time.
+// The wrap by definition: one turn at a time.
 double TurnByTurn(double angle)
 {
   while (angle > kTwoPi) {
@@ -35,7 +36,7 @@ double TurnByTurn(double angle)
 
 TEST(NormalizeAngleTest, MatchesTurnByTurnWrappingBitForBitWithinElevenTurns)
 {
-  // Below 64 + 2*pi every subtraction of a turn is exact, and so must the wrap be.
+  // Below 64 + 2*pi every subtraction of a turn is exact; the wrap must match it bit for bit.
   const double bound = 64.0 + kTwoPi;
   std::vector<double> angles{0.0, -0.0, 4.0, -6.3, 3 * M_PI, std::nextafter(bound, 0.0)};
   for (int turns = -11; turns <= 11; ++turns) {
@@ -62,26 +63,22 @@ TEST(NormalizeAngleTest, MatchesTurnByTurnWrappingBitForBitWithinElevenTurns)
 
 TEST(NormalizeAngleTest, WrapsHugeAnglesIntoOneTurnOfTheSameSignAndNonFiniteOnesToNaN)
 {
-  // Beyond, the turn-by-turn wrap drifts by its rounding; where it never ends (from about 1e17
-  // on) a whole number of turns still ends a turn from zero.
-  struct Case
-  {
-    double angle;
-    double turn_by_turn_tolerance;  // < 0: no comparison, the loop would not end
-  };
-  for (const Case & row :
-       {Case{100.0, 1e-13}, Case{-1e4, 1e-9}, Case{6.5e6, 1e-4}, Case{-1e17, -1},
-        Case{std::numeric_limits<double>::max(), -1}}) {
-    const double wrapped = NormalizeAngle(row.angle);
-    EXPECT_LE(std::fabs(wrapped), kTwoPi) << row.angle;
-    EXPECT_EQ(std::signbit(wrapped), std::signbit(row.angle)) << row.angle;
-    if (row.turn_by_turn_tolerance >= 0) {
-      EXPECT_NEAR(wrapped, TurnByTurn(row.angle), row.turn_by_turn_tolerance) << row.angle;
-    }
+  // Beyond, the turn-by-turn wrap drifts by its rounding; from about 1e17 on it never ends, and
+  // a whole number of turns must still end a turn from zero.
+  const double whole_turns = std::ldexp(kTwoPi, 60);
+  for (const auto & [angle, expected, tolerance] :
+       {std::tuple{100.0, TurnByTurn(100.0), 1e-13},
+        {-1e4, TurnByTurn(-1e4), 1e-9},
+        {6.5e6, TurnByTurn(6.5e6), 1e-4},
+        {whole_turns, kTwoPi, 0.0},
+        {-whole_turns, -kTwoPi, 0.0}}) {
+    EXPECT_NEAR(NormalizeAngle(angle), expected, tolerance) << angle;
   }
-  EXPECT_EQ(NormalizeAngle(std::ldexp(kTwoPi, 60)), kTwoPi);
-  EXPECT_EQ(NormalizeAngle(-std::ldexp(kTwoPi, 60)), -kTwoPi);
-
+  for (const double angle : {-1e17, std::numeric_limits<double>::max()}) {
+    const double wrapped = NormalizeAngle(angle);
+    EXPECT_LE(std::fabs(wrapped), kTwoPi) << angle;
+    EXPECT_EQ(std::signbit(wrapped), std::signbit(angle)) << angle;
+  }
   const double inf = std::numeric_limits<double>::infinity();
   for (const double angle : {inf, -inf, std::numeric_limits<double>::quiet_NaN()}) {
     EXPECT_TRUE(std::isnan(NormalizeAngle(angle))) << angle;
