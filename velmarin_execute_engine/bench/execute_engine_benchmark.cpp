@@ -90,7 +90,12 @@ private:
     const rcutils_log_location_t * location, int severity, const char * name,
     rcutils_time_point_value_t timestamp, const char * format, va_list * args)
   {
-    if (std::string(format).find("Goal accepted by server") != std::string::npos) {
+    char line[512];
+    va_list copy;
+    va_copy(copy, *args);
+    std::vsnprintf(line, sizeof(line), format, copy);
+    va_end(copy);
+    if (std::string(line) == "Goal accepted by server, waiting for result") {
       {
         std::lock_guard<std::mutex> lock(mutex_);
         ++accepted_;
