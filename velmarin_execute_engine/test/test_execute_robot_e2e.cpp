@@ -11,6 +11,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdarg>
+#include <cstddef>
 #include <cstdio>
 #include <future>
 #include <memory>
@@ -28,6 +29,7 @@
 #include "execute_engine_test_support/simulated_map_server.hpp"
 #include "execute_engine_test_support/simulated_mapping_peers.hpp"
 #include "execute_engine_test_support/topic_recorder.hpp"
+#include "nav2_msgs/srv/load_map.hpp"
 #include "rclcpp/rclcpp.hpp"
 #include "velmarin_protocol/action/planner.hpp"
 #include "velmarin_protocol/srv/robot_common.hpp"
@@ -188,7 +190,7 @@ protected:
   rclcpp::Client<RobotCommon>::SharedPtr client_;
 };
 
-// What the peers have received, and what "reachdestpose" got, so far.
+// What the peers have received so far.
 struct PeerCalls
 {
   size_t devices;
@@ -366,6 +368,7 @@ TEST_F(RoutingTest, EveryRequestIsCarriedOutAtMostOnceOrAnsweredFailure)
     {"cancel without a goal", kIdle, 2, 4, 1, kNothing, Outcome::kNone},
     {"pause without a goal", kIdle, 4, 5, 1, kNothing, Outcome::kNone},
     {"command no node handles", kIdle, 1, 2, 1, kNothing, Outcome::kNone},
+    {"mapping command no node handles", kIdle, 5, 8, 1, kNothing, Outcome::kNone},
     {"location", kIdle, 1, 1, 0, kLocation, Outcome::kNone},
     {"devices", kIdle, 3, 201, 0, kDevice, Outcome::kNone},
     {"devices of the sweeping model", kIdle, 4, 201, 0, kDevice, Outcome::kNone},
@@ -399,6 +402,10 @@ TEST_F(RoutingTest, EveryRequestIsCarriedOutAtMostOnceOrAnsweredFailure)
   for (const Row & row : rows) {
     Check(row);
   }
+
+  map_server_->SetResult(nav2_msgs::srv::LoadMap::Response::RESULT_MAP_DOES_NOT_EXIST);
+  Check(
+    {"location whose map is not loaded", kIdle, 1, 1, 1, {0, 1, 0, 0, 0, 0, 0}, Outcome::kNone});
 }
 
 TEST_F(ExecuteRobotTest, DeviceErrorCodeReachesTheAnswer)
@@ -410,32 +417,6 @@ TEST_F(ExecuteRobotTest, DeviceErrorCodeReachesTheAnswer)
   EXPECT_EQ(refused->message, "Failure");
   EXPECT_EQ(refused->error_code, 7);
   EXPECT_EQ(device_controller_->Requests().size(), 1u);
-}
-
-TEST_F(ExecuteRobotTest, RequestsSentAtOnceAreHandledOneAfterTheOther)
-{
-  // Each request logs its handler's line and then the end of its tick, so interleaved
-  // handling would show in the log's order.
-  std::vector<rclcpp::Client<RobotCommon>::FutureAndRequestId> pending;
-  for (int cmd : {4, 5, 6, 7}) {
-    pending.push_back(client_->async_send_request(MakeRequest(3, cmd)));
-  }
-  for (auto & future : pending) {
-    ASSERT_EQ(future.wait_for(30s), std::future_status::ready);
-  }
-  std::vector<std::string> events;
-  for (const std::string & message : log_->Messages()) {
-    if (message.rfind("ProcterTreeNode::", 0) == 0) {
-      events.push_back("handled");
-    } else if (message == "behavior_tree action finished") {
-      events.push_back("finished");
-    }
-  }
-  ASSERT_EQ(events.size(), 8u);
-  for (size_t i = 0; i < events.size(); i += 2) {
-    EXPECT_EQ(events[i], "handled");
-    EXPECT_EQ(events[i + 1], "finished");
-  }
 }
 
 }  // namespace
