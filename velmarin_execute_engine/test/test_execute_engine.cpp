@@ -9,6 +9,7 @@
 #include <string>
 #include <thread>
 #include <utility>
+#include <vector>
 
 #include "engine_fixture.hpp"
 
@@ -61,24 +62,35 @@ TEST_F(EngineTest, RefusedRequestsReachNothingAndOthersTickOnce)
   EXPECT_FALSE(engine()->IsTicking());
 }
 
-TEST_F(EngineTest, QuickMoveRequestsNeverStartASecondThread)
+TEST_F(EngineTest, MixedRequestsFromSeveralCallersNeverStartASecondThread)
 {
-  InitTree("<NavigationSentinel/>");  // the thread ends after its first tick
+  // Runs while the current request is for model 2 or 4; only an obstacle request ends a goal.
+  InitTree(kRunsWhileNavigating);
   const auto count_threads = [] {
     return std::distance(fs::directory_iterator("/proc/self/task"), fs::directory_iterator());
   };
   const auto threads_before = count_threads();
-  const auto send_moves = [] {
-    for (int i = 0; i < 50; ++i) {
-      // Refused while the goal of an earlier one still runs.
-      const std::string message = Send(2, 101).response->message;
-      EXPECT_TRUE(message == "Success" || message == "Failure") << message;
+  constexpr int kCallers = 4;
+  const auto call = [] {
+    const std::pair<int, int> requests[] = {{2, 101}, {2, 5},   {3, 4},   {4, 102},
+                                            {4, 4},   {6, 401}, {4, 201}, {0, 1}};
+    for (int i = 0; i < 40; ++i) {
+      for (const auto & [model_id, cmd] : requests) {
+        const std::string message = Send(model_id, cmd).response->message;
+        EXPECT_TRUE(message == "Success" || message == "Failure") << message;
+      }
     }
   };
-  std::thread other(send_moves);
-  send_moves();
-  other.join();
-  EXPECT_LE(count_threads(), threads_before + 2);  // this test's other thread and one ticking
+  std::vector<std::thread> callers;
+  for (int i = 1; i < kCallers; ++i) {
+    callers.emplace_back(call);
+  }
+  call();
+  for (auto & caller : callers) {
+    caller.join();
+  }
+  EXPECT_LE(count_threads(), threads_before + 1);  // at most the ticking thread
+  Send(6, 401);
   EXPECT_TRUE(WaitUntilIdle());
 }
 
