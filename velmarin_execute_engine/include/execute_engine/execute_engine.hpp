@@ -42,13 +42,12 @@ struct StatusBlock
 //   mapping request while a goal runs;
 // - a goal (models 2 and 4, commands 101 and 102) runs on the engine's ticking thread, which
 //   ticks the tree until it stops returning RUNNING. Its first tick sees the goal's own request,
-//   later ticks the goal's latest steering request: another command of the goal's model, other
-//   than the device commands 201 and 202, which replaces the goal's request and is answered at
-//   once;
+//   later ticks the goal's latest request: a steering request (another command of the goal's
+//   model, other than the device commands 201 and 202) replaces it and is answered at once;
 // - every other request is one-shot: ticked once on the calling thread, seeing itself as the
-//   current request, and never seen by the ticking thread. An obstacle request (model 6) first
-//   halts the tree, ending a running goal. A one-shot request whose tick counted nothing is
-//   answered "Failure".
+//   current request, and never seen by the ticking thread. An obstacle request (model 6) while a
+//   goal runs first halts the tree, which ends the goal. A one-shot request whose tick counted
+//   nothing is answered "Failure".
 // Before each tick the engine writes the blackboard entry "one_shot_tick": 1 for a one-shot
 // tick, 0 for a tick of the ticking thread, so the tree can leave a running goal alone while a
 // one-shot request passes.
