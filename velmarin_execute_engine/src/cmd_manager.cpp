@@ -60,6 +60,12 @@ BT::NodeStatus CmdManager::Sentinel(
   return BT::NodeStatus::SUCCESS;
 }
 
+bool CmdManager::Accepts(int32_t model_id, int32_t cmd) const
+{
+  const auto accepted = cmd_table_.find(model_id);
+  return accepted != cmd_table_.end() && accepted->second.count(cmd) != 0;
+}
+
 BT::NodeStatus CmdManager::LocationSentinel() const
 {
   return Sentinel(kLocationModel, g_execute_engine->GetRequestPtr());

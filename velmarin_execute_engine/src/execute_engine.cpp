@@ -25,12 +25,22 @@ namespace execute_engine
 
 namespace
 {
+constexpr int kLocationModel = 1;
 constexpr int kNavigationModel = 2;
 constexpr int kSweepModel = 4;
+constexpr int kSlamModel = 5;
+constexpr int kSecurityModel = 6;
 constexpr int kMoveCmd = 101;
 constexpr int kWorkCmd = 102;
 constexpr int kProcterCmd = 201;
+constexpr int kProcterExtraCmd = 202;
 constexpr std::chrono::milliseconds kActionTimeout{5000};
+constexpr char kOneShotTickEntry[] = "one_shot_tick";
+
+bool IsGoalModel(int32_t model_id)
+{
+  return model_id == kNavigationModel || model_id == kSweepModel;
+}
 }  // namespace
 
 void ExecuteEngine::TicketLock::lock()
@@ -117,9 +127,9 @@ bool ExecuteEngine::Init(
   factory.registerNodeType<SlamTreeNode>("Slam");
 
   try {
-    auto blackboard = BT::Blackboard::create();
-    tree_ = from_text ? factory.createTreeFromText(xml_or_path, blackboard)
-                      : factory.createTreeFromFile(xml_or_path, blackboard);
+    blackboard_ = BT::Blackboard::create();
+    tree_ = from_text ? factory.createTreeFromText(xml_or_path, blackboard_)
+                      : factory.createTreeFromFile(xml_or_path, blackboard_);
   } catch (const std::exception & error) {
     EE_LOG_ERROR("create behavior_tree failed: {}", error.what());
     // Start-up then stops before its service exists; the console tells why.
@@ -132,21 +142,19 @@ bool ExecuteEngine::Init(
 bool ExecuteEngine::ExecuteBehaviorTree(
   std::shared_ptr<Request> request, std::shared_ptr<Response> response)
 {
+  const int32_t model_id = request->command.model_id;
+  const int32_t cmd = request->command.cmd;
   std::lock_guard<TicketLock> guard(tick_lock_);
-  request_ = std::move(request);
   status_ = StatusBlock();
-  const int32_t model_id = request_->command.model_id;
-  const int32_t cmd = request_->command.cmd;
-
-  if (model_id == kNavigationModel || model_id == kSweepModel) {
-    if (cmd == kMoveCmd || cmd == kWorkCmd) {
-      StartTicking();
-    } else if (cmd == kProcterCmd) {
-      TickForRequest();
-    }
+  if (!CmdManager::GetInstance()->Accepts(model_id, cmd)) {
+    EE_LOG_ERROR("cmd:{} is not support by model:{}", cmd, model_id);
+    ++status_.failure_count;
+  } else if (IsGoalModel(model_id) && (cmd == kMoveCmd || cmd == kWorkCmd)) {
+    StartGoal(std::move(request));
+  } else if (IsGoalModel(model_id) && cmd != kProcterCmd && cmd != kProcterExtraCmd) {
+    SteerGoal(std::move(request));
   } else {
-    TickForRequest();
-    EE_LOG_DEBUG("behavior_tree action finished");
+    TickOnce(std::move(request));
   }
 
   const bool failed = status_.failure_count != 0;
@@ -163,6 +171,8 @@ bool ExecuteEngine::ScheduleRequest(
   const auto handler = handlers_.find(request->command.model_id);
   if (handler == handlers_.end()) {
     EE_LOG_ERROR("ScheduleRequest don't find func match model ID {}", request->command.model_id);
+    response->result = 1;
+    response->message = "Failure";
     return false;
   }
   return handler->second(request, response);
@@ -204,44 +214,97 @@ bool ExecuteEngine::ExecuteModel6(
   return ExecuteBehaviorTree(request, response);
 }
 
-void ExecuteEngine::TickForRequest()
+void ExecuteEngine::StartGoal(std::shared_ptr<Request> request)
 {
-  try {
-    tree_.tickRoot();
-  } catch (const std::exception & error) {
-    EE_LOG_ERROR("behavior_tree tick failed: {}", error.what());
-    HaltTree();
+  if (goal_request_) {
+    EE_LOG_ERROR(
+      "cmd:{} of model:{} refused: a goal runs", request->command.cmd, request->command.model_id);
     ++status_.failure_count;
-  }
-}
-
-void ExecuteEngine::StartTicking()
-{
-  bool idle = false;
-  if (!running_.compare_exchange_strong(idle, true)) {
     return;
   }
-  // The previous thread cleared the flag in its last tick, so it is ending or gone, and
-  // waiting for it does not need the lock held here.
+  request_ = request;
+  goal_start_ = request;
+  goal_request_ = std::move(request);
+  bool idle = false;
+  if (!running_.compare_exchange_strong(idle, true)) {
+    // The thread of the goal that ended has not yet seen it end; it ticks this goal instead.
+    return;
+  }
+  // The previous thread cleared the flag under the lock held here and touches nothing after,
+  // so waiting for it does not need the lock released.
   if (tick_thread_.joinable()) {
     tick_thread_.join();
   }
   tick_thread_ = std::thread(&ExecuteEngine::TickLoop, this);
 }
 
-bool ExecuteEngine::TickForThread()
+void ExecuteEngine::SteerGoal(std::shared_ptr<Request> request)
 {
+  if (!goal_request_ || goal_request_->command.model_id != request->command.model_id) {
+    EE_LOG_ERROR(
+      "cmd:{} of model:{} refused: no goal of its model runs", request->command.cmd,
+      request->command.model_id);
+    ++status_.failure_count;
+    return;
+  }
+  request_ = request;
+  goal_request_ = std::move(request);
+}
+
+void ExecuteEngine::TickOnce(std::shared_ptr<Request> request)
+{
+  const int32_t model_id = request->command.model_id;
+  if (goal_request_) {
+    // Re-localising or mapping would pull the map from under the goal.
+    if (model_id == kLocationModel || model_id == kSlamModel) {
+      EE_LOG_ERROR("cmd:{} of model:{} refused: a goal runs", request->command.cmd, model_id);
+      ++status_.failure_count;
+      return;
+    }
+    // An obstacle request takes over motion.
+    if (model_id == kSecurityModel) {
+      HaltTree();
+    }
+  }
+  static_cast<void>(Tick(std::move(request), true));
+  if (!IsGoalModel(model_id)) {
+    EE_LOG_DEBUG("behavior_tree action finished");
+  }
+  if (status_.success_count == 0 && status_.failure_count == 0) {
+    ++status_.failure_count;
+  }
+}
+
+bool ExecuteEngine::Tick(std::shared_ptr<Request> request, bool one_shot)
+{
+  request_ = std::move(request);
+  try {
+    blackboard_->set<int>(kOneShotTickEntry, one_shot ? 1 : 0);
+    return tree_.tickRoot() == BT::NodeStatus::RUNNING;
+  } catch (const std::exception & error) {
+    EE_LOG_ERROR("behavior_tree tick failed: {}", error.what());
+  }
+  ++status_.failure_count;
+  HaltTree();
+  return false;
+}
+
+bool ExecuteEngine::TickGoal()
+{
+  if (!goal_request_) {
+    return false;
+  }
   if (stop_requested_ || !rclcpp::ok()) {
     HaltTree();
     return false;
   }
-  try {
-    return tree_.tickRoot() == BT::NodeStatus::RUNNING;
-  } catch (const std::exception & error) {
-    EE_LOG_ERROR("behavior_tree tick failed: {}", error.what());
-    HaltTree();
-    return false;
+  std::shared_ptr<Request> request = goal_start_ ? std::move(goal_start_) : goal_request_;
+  goal_start_.reset();
+  if (Tick(std::move(request), false)) {
+    return true;
   }
+  EndGoal();
+  return false;
 }
 
 void ExecuteEngine::HaltTree()
@@ -251,6 +314,13 @@ void ExecuteEngine::HaltTree()
   } catch (const std::exception & error) {
     EE_LOG_ERROR("behavior_tree halt failed: {}", error.what());
   }
+  EndGoal();
+}
+
+void ExecuteEngine::EndGoal()
+{
+  goal_request_.reset();
+  goal_start_.reset();
 }
 
 void ExecuteEngine::TickLoop()
@@ -258,7 +328,7 @@ void ExecuteEngine::TickLoop()
   bool keep_ticking = true;
   while (keep_ticking) {
     std::lock_guard<TicketLock> guard(tick_lock_);
-    keep_ticking = TickForThread();
+    keep_ticking = TickGoal();
     if (!keep_ticking) {
       // Cleared before the lock passes on: a move or work request queued behind this last
       // tick then starts a thread of its own instead of counting on this one, which ticks no

@@ -42,8 +42,7 @@ bool InitTreeNode::InitPos(const velmarin_protocol::msg::InitialPose & pose)
     EE_LOG_ERROR("InitPos needs the engine's node to be the topic node");
     return false;
   }
-  topic->PubInitLocation(pose);
-  return true;
+  return topic->PubInitLocation(pose);
 }
 
 }  // namespace execute_engine

@@ -76,7 +76,7 @@ Ros2Topic::~Ros2Topic()
   reach_dest_pub_.reset();
 }
 
-void Ros2Topic::PubInitLocation(const velmarin_protocol::msg::InitialPose & pose)
+bool Ros2Topic::PubInitLocation(const velmarin_protocol::msg::InitialPose & pose)
 {
   EE_LOG_DEBUG("publishInitPos receive x:{}, y:{}, angle:{}", pose.x, pose.y, pose.angle);
   const double yaw = common_util::NormalizeAngle(pose.angle);
@@ -84,7 +84,7 @@ void Ros2Topic::PubInitLocation(const velmarin_protocol::msg::InitialPose & pose
   heading.setRPY(0.0, 0.0, yaw);
   const geometry_msgs::msg::Quaternion orientation = tf2::toMsg(heading);
   if (HasNan(orientation)) {
-    return;
+    return false;
   }
 
   const std::shared_ptr<velmarin_protocol::srv::RobotCommon::Request> request =
@@ -93,7 +93,7 @@ void Ros2Topic::PubInitLocation(const velmarin_protocol::msg::InitialPose & pose
   const std::string::size_type pbstream_at = map_path.find(kPbstreamSuffix);
   if (pbstream_at == std::string::npos) {
     EE_LOG_ERROR("Not find key '.pbstream' in {}", map_path);
-    return;
+    return false;
   }
 
   // The map server reads the map's ".yaml" description; only the load request names it.
@@ -105,7 +105,7 @@ void Ros2Topic::PubInitLocation(const velmarin_protocol::msg::InitialPose & pose
       load_map_client_, load_map, kLoadMapResponseTimeout, kLoadMapServiceTimeout) ||
     load_map.response->result != nav2_msgs::srv::LoadMap::Response::RESULT_SUCCESS) {
     EE_LOG_ERROR("SyncCallService to load map error!");
-    return;
+    return false;
   }
 
   velmarin_protocol::msg::LocalizationMapAndPose message;
@@ -117,6 +117,7 @@ void Ros2Topic::PubInitLocation(const velmarin_protocol::msg::InitialPose & pose
   message.pose.pose.covariance = kInitPoseCovariance;
   message.map_path = map_path;
   loc_pose_pub_->publish(message);
+  return true;
 }
 
 void Ros2Topic::PubReachDestPose(int32_t index, uint8_t state, int32_t errnum)

@@ -197,10 +197,17 @@ protected:
   }
 
   // Makes `request` the engine's current request through "execute_robot"'s path (the engine's
-  // tree must not hold the node under test); the status block then keeps what the node counts.
+  // tree must not hold the node under test, and no goal may run); the status block then keeps
+  // what the node counts. The engine stores only requests it accepts, so `request` goes in as a
+  // device command of the sweeping model, ticked once whatever the tree, and gets its own
+  // command back once stored.
   void Use(std::shared_ptr<Request> request)
   {
-    engine()->ScheduleRequest(std::move(request), std::make_shared<Response>());
+    const auto command = request->command;
+    request->command.model_id = 4;
+    request->command.cmd = 202;
+    engine()->ScheduleRequest(request, std::make_shared<Response>());
+    request->command = command;
     log_->Clear();
   }
 

@@ -53,6 +53,7 @@ TEST_F(SentinelTest, EachModelAcceptsExactlyItsCommandsAndClearsTheCounters)
       const bool accepted = models.count(model) != 0;
       EXPECT_EQ(Ask(model, model, cmd), accepted ? NodeStatus::SUCCESS : NodeStatus::FAILURE)
         << "model " << model << " cmd " << cmd;
+      EXPECT_EQ(execute_engine::CmdManager::GetInstance()->Accepts(model, cmd), accepted);
       // Cleared also when the command is refused.
       EXPECT_TRUE(CountersCleared());
       EXPECT_EQ(status_->error_code, 5);
@@ -78,6 +79,7 @@ TEST_F(SentinelTest, OtherModelsFailSilentlyAndUnknownModelIdsLoudly)
       EXPECT_EQ(status_->failure_count, 4u);
     }
     EXPECT_EQ(log_->Count("model id:" + std::to_string(model_id) + " is not support current"), 6u);
+    EXPECT_FALSE(execute_engine::CmdManager::GetInstance()->Accepts(model_id, 101));
   }
 }
 

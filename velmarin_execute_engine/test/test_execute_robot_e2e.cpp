@@ -11,6 +11,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdarg>
+#include <cstddef>
 #include <cstdio>
 #include <future>
 #include <memory>
@@ -28,6 +29,7 @@
 #include "execute_engine_test_support/simulated_map_server.hpp"
 #include "execute_engine_test_support/simulated_mapping_peers.hpp"
 #include "execute_engine_test_support/topic_recorder.hpp"
+#include "nav2_msgs/srv/load_map.hpp"
 #include "rclcpp/rclcpp.hpp"
 #include "velmarin_protocol/action/planner.hpp"
 #include "velmarin_protocol/srv/robot_common.hpp"
@@ -95,7 +97,9 @@ protected:
     log_ = engine_test::CaptureProgramLog();
     // Start-up then finds its logger name taken and keeps logging into the capture, so the
     // tests neither read nor write the robot's log directory.
-    spdlog::register_logger(std::make_shared<spdlog::logger>("execute_engine"));
+    if (!spdlog::get("execute_engine")) {
+      spdlog::register_logger(std::make_shared<spdlog::logger>("execute_engine"));
+    }
   }
 
   void SetUp() override
@@ -141,11 +145,18 @@ protected:
     caller_.reset();
   }
 
+  // A request with the payload its command needs: one navigation point, a map, device
+  // settings and an obstacle value.
   static std::shared_ptr<RobotCommon::Request> MakeRequest(int model_id, int cmd)
   {
     auto request = std::make_shared<RobotCommon::Request>();
     request->command.model_id = model_id;
     request->command.cmd = cmd;
+    request->navigation_points.resize(1);
+    request->navigation_points[0].x = 1.0;
+    request->map_path = "/maps/a.pbstream";
+    request->devices.main_swp.cmd = 1;
+    request->security_value = 0.5f;
     return request;
   }
 
@@ -179,195 +190,233 @@ protected:
   rclcpp::Client<RobotCommon>::SharedPtr client_;
 };
 
-TEST_F(ExecuteRobotTest, ModelWithoutHandlerIsAnsweredAsConstructed)
+// What the peers have received so far.
+struct PeerCalls
 {
-  for (int model_id : {0, 7, -1}) {
-    SCOPED_TRACE(model_id);
-    const auto response = Call(model_id, 1);
-    ASSERT_NE(response, nullptr);
-    EXPECT_EQ(response->result, 0);
-    EXPECT_EQ(response->message, "");
-    EXPECT_EQ(response->error_code, 0);
-    EXPECT_EQ(
-      log_->Count(
-        "ScheduleRequest don't find func match model ID " + std::to_string(model_id), false),
-      1u);
-  }
-}
+  size_t devices;
+  size_t map_loads;
+  size_t poses;
+  size_t mapping_calls;
+  size_t planner_goals;
+  size_t planner_cancels;
+  size_t security_goals;
+};
 
-TEST_F(ExecuteRobotTest, RequestsSentAtOnceAreHandledOneAfterTheOther)
+enum class Goal
 {
-  // Commands that the device model refuses: each request logs its Sentinel's line and then
-  // the end of its tick, so interleaved handling would show in the log's order.
-  std::vector<rclcpp::Client<RobotCommon>::FutureAndRequestId> pending;
-  for (int cmd : {900, 901, 902, 903}) {
-    pending.push_back(client_->async_send_request(MakeRequest(3, cmd)));
+  kNone,
+  kNavigation,
+  kSweeping
+};
+
+// What becomes of the navigation outcome a row leaves.
+enum class Outcome
+{
+  kNone,           // nothing on "reachdestpose"
+  kPlannerResult,  // the goal went on, and the planner's result is published once
+  kPaused,         // the goal went on paused (a paused goal's result waits for a recovery)
+  kEnded,          // the goal ended without a result: at most one {-1, false, 0}
+};
+
+// One row of the routing table of the deployment tree: with `goal` running, `model_id`/`cmd`
+// gets `result`, reaches the peers as `calls` says (counts beyond the goal's own start), and
+// leaves `outcome` on "reachdestpose".
+struct Row
+{
+  const char * what;
+  Goal goal;
+  int model_id;
+  int cmd;
+  int result;
+  PeerCalls calls;
+  Outcome outcome;
+};
+
+// The routing table's rows, one after the other on one running node.
+class RoutingTest : public ExecuteRobotTest
+{
+protected:
+  PeerCalls Received() const
+  {
+    return {
+      device_controller_->Requests().size(),
+      map_server_->Requests().size(),
+      pose_recorder_->Messages().size(),
+      mapping_peers_->Calls().size(),
+      planner_->Goals().size(),
+      planner_->CancelRequests(),
+      security_->Goals().size()};
   }
-  for (auto & future : pending) {
-    ASSERT_EQ(future.wait_for(30s), std::future_status::ready);
+
+  // Starts a navigation or sweeping goal and waits until the node follows it.
+  void StartGoal(Goal goal)
+  {
+    RosLogCapture::Clear();
+    const size_t goals = planner_->Goals().size();
+    const auto response =
+      Call(goal == Goal::kNavigation ? 2 : 4, goal == Goal::kNavigation ? 101 : 102);
+    ASSERT_NE(response, nullptr);
+    ASSERT_EQ(response->message, "Success");
+    ASSERT_TRUE(planner_->WaitForGoals(goals + 1, 10s));
+    EXPECT_EQ(planner_->Goals().back().task_type, goal == Goal::kNavigation ? 2 : 1);
+    ASSERT_TRUE(RosLogCapture::WaitFor("Goal accepted by server, waiting for result", 10s));
   }
-  const std::vector<std::string> messages = log_->Messages();
-  std::vector<std::string> events;
-  for (const std::string & message : messages) {
-    if (message.rfind("cmd:90", 0) == 0) {
-      events.push_back("refused");
-    } else if (message == "behavior_tree action finished") {
-      events.push_back("finished");
+
+  static bool WaitUntilIdle()
+  {
+    const auto deadline = std::chrono::steady_clock::now() + 10s;
+    while (g_execute_engine->IsTicking() && std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::sleep_for(1ms);
+    }
+    return !g_execute_engine->IsTicking();
+  }
+
+  void Check(const Row & row)
+  {
+    SCOPED_TRACE(row.what);
+    if (row.goal != Goal::kNone) {
+      StartGoal(row.goal);
+    }
+    const size_t goal_index = planner_->Goals().size() - 1;
+    const PeerCalls before = Received();
+    const size_t outcomes = reach_recorder_->Messages().size();
+
+    const auto response = Call(row.model_id, row.cmd);
+    ASSERT_NE(response, nullptr);
+    EXPECT_EQ(response->result, row.result);
+    EXPECT_EQ(response->message, row.result == 0 ? "Success" : "Failure");
+    if (row.calls.planner_cancels != 0) {
+      EXPECT_TRUE(planner_->WaitForCancelRequests(before.planner_cancels + 1, 10s));
+    }
+    EXPECT_TRUE(security_->WaitForGoals(before.security_goals + row.calls.security_goals, 10s));
+    EXPECT_TRUE(planner_->WaitForGoals(before.planner_goals + row.calls.planner_goals, 10s));
+    EXPECT_TRUE(pose_recorder_->WaitFor(before.poses + row.calls.poses, 10s));
+    if (row.outcome == Outcome::kPlannerResult) {
+      // Still followed: its result is what ends it.
+      EXPECT_TRUE(g_execute_engine->IsTicking());
+      velmarin_protocol::action::Planner::Result result;
+      result.index = 7;
+      result.state = 1;
+      EXPECT_TRUE(planner_->Finish(goal_index, rclcpp_action::ResultCode::SUCCEEDED, result, 10s));
+      EXPECT_TRUE(reach_recorder_->WaitFor(outcomes + 1, 10s));
+    } else if (row.outcome == Outcome::kEnded) {
+      reach_recorder_->WaitFor(outcomes + 1, 200ms);
+    }
+    if (row.outcome != Outcome::kPaused) {
+      ASSERT_TRUE(WaitUntilIdle());
+    }
+
+    const PeerCalls after = Received();
+    EXPECT_EQ(after.devices - before.devices, row.calls.devices);
+    EXPECT_EQ(after.map_loads - before.map_loads, row.calls.map_loads);
+    EXPECT_EQ(after.poses - before.poses, row.calls.poses);
+    EXPECT_EQ(after.mapping_calls - before.mapping_calls, row.calls.mapping_calls);
+    EXPECT_EQ(after.planner_goals - before.planner_goals, row.calls.planner_goals);
+    EXPECT_EQ(after.planner_cancels - before.planner_cancels, row.calls.planner_cancels);
+    EXPECT_EQ(after.security_goals - before.security_goals, row.calls.security_goals);
+    if (row.calls.security_goals != 0) {
+      EXPECT_EQ(security_->Goals().back().value, 0.5f);
+    }
+    const auto messages = reach_recorder_->Messages();
+    const std::vector<velmarin_protocol::msg::ReachDestinationPose> published(
+      messages.begin() + static_cast<std::ptrdiff_t>(outcomes), messages.end());
+    switch (row.outcome) {
+      case Outcome::kNone:
+        EXPECT_TRUE(published.empty());
+        break;
+      case Outcome::kPlannerResult:
+        ASSERT_EQ(published.size(), 1u);
+        EXPECT_EQ(published[0].index, 7);
+        EXPECT_TRUE(published[0].state);
+        break;
+      case Outcome::kPaused:
+        EXPECT_TRUE(published.empty());
+        EXPECT_TRUE(g_execute_engine->IsTicking());
+        ASSERT_NE(Call(row.model_id, 4), nullptr);  // ends it
+        ASSERT_TRUE(WaitUntilIdle());
+        break;
+      case Outcome::kEnded:
+        ASSERT_LE(published.size(), 1u);
+        for (const auto & message : published) {
+          EXPECT_EQ(message.index, -1);
+          EXPECT_FALSE(message.state);
+          EXPECT_EQ(message.errnum, 0);
+        }
+        break;
     }
   }
-  ASSERT_EQ(events.size(), 8u);
-  for (size_t i = 0; i < events.size(); i += 2) {
-    EXPECT_EQ(events[i], "refused");
-    EXPECT_EQ(events[i + 1], "finished");
-  }
-}
+};
 
-TEST_F(ExecuteRobotTest, EachModelReachesItsOwnBranch)
+constexpr Goal kIdle = Goal::kNone;
+constexpr Goal kNav = Goal::kNavigation;
+constexpr Goal kSweep = Goal::kSweeping;
+//                  devices, map loads, poses, mapping, planner goals, cancels, security goals
+constexpr PeerCalls kNothing{0, 0, 0, 0, 0, 0, 0};
+constexpr PeerCalls kDevice{1, 0, 0, 0, 0, 0, 0};
+constexpr PeerCalls kLocation{0, 1, 1, 0, 0, 0, 0};
+constexpr PeerCalls kMappingStart{0, 0, 0, 2, 0, 0, 0};
+constexpr PeerCalls kPauseGoal{0, 0, 0, 0, 1, 0, 0};
+constexpr PeerCalls kCancel{0, 0, 0, 0, 0, 1, 0};
+constexpr PeerCalls kObstacle{0, 0, 0, 0, 0, 0, 1};
+constexpr PeerCalls kObstacleTakesOver{0, 0, 0, 0, 0, 1, 1};
+
+TEST_F(RoutingTest, EveryRequestIsCarriedOutAtMostOnceOrAnsweredFailure)
 {
-  // Every Sentinel of another model fails silently; only the branch of the request's model
-  // reports the command it does not accept.
-  struct Case
-  {
-    int model_id;
-    int cmd;
+  const Row rows[] = {
+    {"unknown model", kIdle, 7, 1, 1, kNothing, Outcome::kNone},
+    {"command the model refuses", kIdle, 3, 999, 1, kNothing, Outcome::kNone},
+    {"cancel without a goal", kIdle, 2, 4, 1, kNothing, Outcome::kNone},
+    {"pause without a goal", kIdle, 4, 5, 1, kNothing, Outcome::kNone},
+    {"command no node handles", kIdle, 1, 2, 1, kNothing, Outcome::kNone},
+    {"mapping command no node handles", kIdle, 5, 8, 1, kNothing, Outcome::kNone},
+    {"location", kIdle, 1, 1, 0, kLocation, Outcome::kNone},
+    {"devices", kIdle, 3, 201, 0, kDevice, Outcome::kNone},
+    {"devices of the sweeping model", kIdle, 4, 201, 0, kDevice, Outcome::kNone},
+    {"sweeping command no node handles", kIdle, 4, 202, 1, kNothing, Outcome::kNone},
+    {"mapping", kIdle, 5, 301, 0, kMappingStart, Outcome::kNone},
+    {"obstacle", kIdle, 6, 401, 0, kObstacle, Outcome::kNone},
+
+    {"cancel", kNav, 2, 4, 0, kCancel, Outcome::kEnded},
+    {"other cancel", kNav, 2, 8, 0, kCancel, Outcome::kEnded},
+    {"pause", kNav, 2, 5, 0, kPauseGoal, Outcome::kPaused},
+    {"recovery while not paused", kNav, 2, 403, 0, kNothing, Outcome::kPlannerResult},
+    {"second move", kNav, 2, 101, 1, kNothing, Outcome::kPlannerResult},
+    {"second work of the other model", kNav, 4, 102, 1, kNothing, Outcome::kPlannerResult},
+    {"cancel of the other model", kNav, 4, 4, 1, kNothing, Outcome::kPlannerResult},
+    {"command the model refuses", kNav, 2, 999, 1, kNothing, Outcome::kPlannerResult},
+    {"unknown model", kNav, 0, 1, 1, kNothing, Outcome::kPlannerResult},
+    {"devices", kNav, 3, 201, 0, kDevice, Outcome::kPlannerResult},
+    {"device cancel", kNav, 3, 4, 0, kNothing, Outcome::kPlannerResult},
+    {"devices of the sweeping model", kNav, 4, 201, 0, kDevice, Outcome::kPlannerResult},
+    {"location", kNav, 1, 1, 1, kNothing, Outcome::kPlannerResult},
+    {"mapping", kNav, 5, 301, 1, kNothing, Outcome::kPlannerResult},
+    {"obstacle", kNav, 6, 401, 0, kObstacleTakesOver, Outcome::kEnded},
+
+    {"devices", kSweep, 4, 201, 0, kDevice, Outcome::kPlannerResult},
+    {"command no node handles", kSweep, 4, 202, 1, kNothing, Outcome::kPlannerResult},
+    {"pause", kSweep, 4, 5, 0, kPauseGoal, Outcome::kPaused},
+    {"cancel", kSweep, 4, 4, 0, kCancel, Outcome::kEnded},
+    {"cancel of the other model", kSweep, 2, 4, 1, kNothing, Outcome::kPlannerResult},
+    {"obstacle", kSweep, 6, 402, 0, kObstacleTakesOver, Outcome::kEnded},
   };
-  for (const Case & request :
-       {Case{1, 999}, Case{2, 201}, Case{3, 999}, Case{5, 999}, Case{6, 999}}) {
-    SCOPED_TRACE(request.model_id);
-    log_->Clear();
-    const auto response = Call(request.model_id, request.cmd);
-    ASSERT_NE(response, nullptr);
-    const std::string refusal = "cmd:" + std::to_string(request.cmd) +
-                                " is not support by model:" + std::to_string(request.model_id);
-    EXPECT_EQ(log_->Count(refusal, false), 1u);
-    EXPECT_EQ(log_->Count("is not support by model", false), 1u);
-  }
-}
-
-TEST_F(ExecuteRobotTest, LocationRequestLoadsTheMapAndPublishesThePose)
-{
-  auto request = MakeRequest(1, 1);
-  request->initial_pose.x = 1.0;
-  request->initial_pose.y = 2.0;
-  request->map_path = "/maps/a.pbstream";
-  const auto response = Call(request);
-  ASSERT_NE(response, nullptr);
-  EXPECT_EQ(response->message, "Success");
-
-  ASSERT_EQ(map_server_->Requests().size(), 1u);
-  EXPECT_EQ(map_server_->Requests().front().map_url, "/maps/a.yaml");
-  ASSERT_TRUE(pose_recorder_->WaitFor(1, 10s));
-  const auto published = pose_recorder_->Messages().front();
-  EXPECT_EQ(published.map_path, "/maps/a.pbstream");
-  EXPECT_EQ(published.pose.header.frame_id, "map");
-  EXPECT_EQ(published.pose.pose.pose.position.x, 1.0);
-  EXPECT_EQ(published.pose.pose.pose.position.y, 2.0);
-}
-
-TEST_F(ExecuteRobotTest, DeviceRequestsReachTheControllerFromBothModelsThatCarryThem)
-{
-  for (int model_id : {3, 4}) {
-    SCOPED_TRACE(model_id);
-    auto request = MakeRequest(model_id, 201);
-    request->devices.main_swp.cmd = model_id;
-    request->devices.aux_pair.second = -5;
-    const auto accepted = Call(request);
-    ASSERT_NE(accepted, nullptr);
-    EXPECT_EQ(accepted->result, 0);
-    EXPECT_EQ(accepted->message, "Success");
-    ASSERT_FALSE(device_controller_->Requests().empty());
-    EXPECT_EQ(device_controller_->Requests().back().devices, request->devices);
+  for (const Row & row : rows) {
+    Check(row);
   }
 
+  map_server_->SetResult(nav2_msgs::srv::LoadMap::Response::RESULT_MAP_DOES_NOT_EXIST);
+  Check(
+    {"location whose map is not loaded", kIdle, 1, 1, 1, {0, 1, 0, 0, 0, 0, 0}, Outcome::kNone});
+}
+
+TEST_F(ExecuteRobotTest, DeviceErrorCodeReachesTheAnswer)
+{
   device_controller_->SetErrorCode(7);
   const auto refused = Call(MakeRequest(3, 201));
   ASSERT_NE(refused, nullptr);
   EXPECT_EQ(refused->result, 1);
   EXPECT_EQ(refused->message, "Failure");
   EXPECT_EQ(refused->error_code, 7);
-  EXPECT_EQ(device_controller_->Requests().size(), 3u);
-}
-
-TEST_F(ExecuteRobotTest, MappingRequestsDriveTheMappingAndLocalizationPeers)
-{
-  mapping_peers_->SetLocTrajectories({4}, {0});
-  const auto started = Call(MakeRequest(5, 301));
-  ASSERT_NE(started, nullptr);
-  EXPECT_EQ(started->message, "Success");
-
-  mapping_peers_->SetMapTrajectories({9}, {0});
-  auto save = MakeRequest(5, 302);
-  save->map_id = 12;
-  const auto saved = Call(save);
-  ASSERT_NE(saved, nullptr);
-  EXPECT_EQ(saved->message, "Success");
-
-  EXPECT_EQ(
-    mapping_peers_->Calls(),
-    (std::vector<std::string>{
-      "loc_get_trajectory_states", "loc_finish_trajectory", "map_start_trajectory",
-      "map_get_trajectory_states", "map_finish_trajectory", "map_write_state"}));
-  const auto writes =
-    mapping_peers_->Requests<execute_engine_test_support::SimulatedMappingPeers::MapWriteState>();
-  ASSERT_EQ(writes.size(), 1u);
-  EXPECT_EQ(writes.front().filename, "/opt/velmarin/maps/12.pbstream");
-}
-
-TEST_F(ExecuteRobotTest, NavigationRunsOnTheTickingThreadAndPublishesItsOutcome)
-{
-  auto move = MakeRequest(2, 101);
-  move->nav_control = 3;
-  move->navigation_points.resize(2);
-  move->navigation_points[1].x = 4.0;
-  const auto accepted = Call(move);
-  ASSERT_NE(accepted, nullptr);
-  EXPECT_EQ(accepted->message, "Success");
-
-  ASSERT_TRUE(planner_->WaitForGoals(1, 10s));
-  const auto goal = planner_->Goals().front();
-  EXPECT_EQ(goal.task_type, 2);
-  EXPECT_EQ(goal.control, 3);
-  ASSERT_EQ(goal.poses.size(), 2u);
-  EXPECT_EQ(goal.poses[1].pose.position.x, 4.0);
-  EXPECT_TRUE(g_execute_engine->IsTicking());
-
-  velmarin_protocol::action::Planner::Result result;
-  result.index = 3;
-  result.state = 1;
-  ASSERT_TRUE(planner_->Finish(0, rclcpp_action::ResultCode::SUCCEEDED, result, 10s));
-  ASSERT_TRUE(reach_recorder_->WaitFor(1, 10s));
-  const auto outcome = reach_recorder_->Messages().front();
-  EXPECT_EQ(outcome.index, 3);
-  EXPECT_TRUE(outcome.state);
-  EXPECT_EQ(outcome.errnum, 0);
-}
-
-TEST_F(ExecuteRobotTest, LaterRequestsCancelARunningNavigationGoal)
-{
-  auto work = MakeRequest(4, 102);
-  work->navigation_points.resize(1);
-  ASSERT_NE(Call(work), nullptr);
-  ASSERT_TRUE(planner_->WaitForGoals(1, 10s));
-  EXPECT_EQ(planner_->Goals().front().task_type, 1);
-  // Only a goal whose acceptance the node has taken can be cancelled; the line is written
-  // inside the tick that takes it, and the cancel request waits for that tick to end.
-  ASSERT_TRUE(RosLogCapture::WaitFor("Goal accepted by server, waiting for result", 10s));
-
-  const auto cancel = Call(4, 4);
-  ASSERT_NE(cancel, nullptr);
-  EXPECT_EQ(cancel->message, "Success");
-  EXPECT_TRUE(planner_->WaitForCancelRequests(1, 10s));
-}
-
-TEST_F(ExecuteRobotTest, ObstacleRequestSendsTheSecurityGoal)
-{
-  auto stop = MakeRequest(6, 401);
-  stop->security_value = 0.5f;
-  const auto response = Call(stop);
-  ASSERT_NE(response, nullptr);
-  EXPECT_EQ(response->message, "Success");
-  ASSERT_TRUE(security_->WaitForGoals(1, 10s));
-  EXPECT_EQ(security_->Goals().front().value, 0.5f);
+  EXPECT_EQ(device_controller_->Requests().size(), 1u);
 }
 
 }  // namespace

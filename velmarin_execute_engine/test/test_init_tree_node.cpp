@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cmath>
 #include <memory>
 #include <string>
 #include <vector>
@@ -61,17 +62,23 @@ protected:
   execute_engine::InitTreeNode init_pos_{"InitPos", BT::NodeConfiguration()};
 };
 
-TEST_F(InitTreeNodeTest, PoseCommandCountsAsSuccessWhetherOrNotTheMapLoads)
+TEST_F(InitTreeNodeTest, PoseCommandSucceedsOnlyWhenThePoseIsPublished)
 {
-  const TickOutcome succeeded{NodeStatus::FAILURE, 1, 0, 0};
-  EXPECT_EQ(Outcome(init_pos_, PoseRequest("/maps/hall.pbstream", 1.5)), succeeded);
+  const TickOutcome published{NodeStatus::FAILURE, 1, 0, 0};
+  const TickOutcome not_published{NodeStatus::SUCCESS, 0, 1, 0};
+  EXPECT_EQ(Outcome(init_pos_, PoseRequest("/maps/hall.pbstream", 1.5)), published);
   ASSERT_TRUE(poses_->WaitFor(1, 10s));
   EXPECT_EQ(poses_->Messages()[0].pose.pose.pose.position.x, 1.5);
 
+  auto no_heading = PoseRequest("/maps/hall.pbstream", 1.0);
+  no_heading->initial_pose.angle = std::nan("");
+  EXPECT_EQ(Outcome(init_pos_, no_heading), not_published);
+  EXPECT_EQ(Outcome(init_pos_, PoseRequest("/maps/hall.yaml", 1.0)), not_published);
   map_server_->SetResult(nav2_msgs::srv::LoadMap::Response::RESULT_MAP_DOES_NOT_EXIST);
-  EXPECT_EQ(Outcome(init_pos_, PoseRequest("/maps/lost.pbstream", 2.0)), succeeded);
+  EXPECT_EQ(Outcome(init_pos_, PoseRequest("/maps/lost.pbstream", 2.0)), not_published);
   EXPECT_EQ(
     map_server_->MapUrls(), (std::vector<std::string>{"/maps/hall.yaml", "/maps/lost.yaml"}));
+  EXPECT_EQ(poses_->Messages().size(), 1u);
 
   EXPECT_EQ(Outcome(init_pos_, 2), (TickOutcome{NodeStatus::FAILURE, 0, 0, 0}));
   EXPECT_EQ(log_->Count("miss cmd:2"), 1u);

@@ -31,6 +31,9 @@ public:
   BT::NodeStatus Sentinel(
     int model, const velmarin_protocol::srv::RobotCommon::Request * request) const;
 
+  // Whether `model_id` is in the table and accepts `cmd`. Logs nothing, touches nothing.
+  bool Accepts(int32_t model_id, int32_t cmd) const;
+
   // Sentinel for one model on the engine's current request; registered as tree conditions
   // under their own names.
   BT::NodeStatus LocationSentinel() const;    // model 1

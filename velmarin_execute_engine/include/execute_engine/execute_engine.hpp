@@ -35,13 +35,28 @@ struct StatusBlock
 // Turns "execute_robot" requests into behaviour-tree execution. One instance per process
 // (GetInstance, also reachable as g_execute_engine).
 //
-// Threads: the service callback calls ScheduleRequest; long work (models 2 and 4, commands 101
-// and 102) runs on a ticking thread of the engine that ticks the tree until it stops returning
-// RUNNING. One fair lock serialises every tick and every change of the current request and the
-// status block: a request holds it from storing itself to the filling of its response (with
-// its own tick, if any, inside), the ticking thread holds it for one tick at a time. A request
-// therefore waits at most for the tick in progress, never for a run of ticks, and a tick never
-// sees its request replaced.
+// Requests:
+// - refused before anything is stored ("Failure", nothing ticked, a running goal left alone):
+//   a model id without a handler, a command its model does not accept, a move or work request
+//   while a goal runs, a steering request when no goal of its model runs, and a location or
+//   mapping request while a goal runs;
+// - a goal (models 2 and 4, commands 101 and 102) runs on the engine's ticking thread, which
+//   ticks the tree until it stops returning RUNNING. Its first tick sees the goal's own request,
+//   later ticks the goal's latest request: a steering request (another command of the goal's
+//   model, other than the device commands 201 and 202) replaces it and is answered at once;
+// - every other request is one-shot: ticked once on the calling thread, seeing itself as the
+//   current request, and never seen by the ticking thread. An obstacle request (model 6) while a
+//   goal runs first halts the tree, which ends the goal. A one-shot request whose tick counted
+//   nothing is answered "Failure".
+// Before each tick the engine writes the blackboard entry "one_shot_tick": 1 for a one-shot
+// tick, 0 for a tick of the ticking thread, so the tree can leave a running goal alone while a
+// one-shot request passes.
+//
+// Threads: one fair lock serialises every tick and every change of the current request, the
+// goal's request and the status block: a request holds it from its checks to the filling of
+// its response (with its own tick, if any, inside), the ticking thread holds it for one tick at
+// a time. A request therefore waits at most for the tick in progress, and a tick never sees its
+// request replaced.
 //
 // The accessors GetRequestData, GetRequestPtr, GetRequest, GetStatus, GetNode and SetErrorCode
 // take no lock: they are for the tree's nodes, which call them inside a tick, where the lock is
@@ -69,15 +84,14 @@ public:
   // ScheduleRequest.
   bool Init(std::shared_ptr<rclcpp::Node> node, const std::string & xml_or_path, bool from_text);
 
-  // Runs the handler of the request's model id. False, with nothing else done (the response
-  // stays as constructed), for a model id without a handler.
+  // Runs the handler of the request's model id. False, with the response set to "Failure"
+  // (result 1) and nothing else done, for a model id without a handler.
   bool ScheduleRequest(std::shared_ptr<Request> request, std::shared_ptr<Response> response);
 
-  // Makes `request` the current request and acts on it: models 2 and 4 start the ticking
-  // thread for commands 101 and 102 (unless it runs), tick once for command 201 and only
-  // replace the request otherwise; the other models tick once. Then answers with "Failure"
-  // (result 1) when a failure was counted, else "Success" (result 0), and the error code.
-  // A tick that raises is logged, counted as a failure and leaves the tree halted. Always true.
+  // Refuses, starts or steers a goal, or ticks once for `request` (see the class comment). Then
+  // answers with "Failure" (result 1) when a failure was counted, else "Success" (result 0),
+  // and the error code. A tick that raises is logged, counted as a failure and leaves the tree
+  // halted (a running goal then ends). Always true.
   bool ExecuteBehaviorTree(std::shared_ptr<Request> request, std::shared_ptr<Response> response);
 
   // Accessors for the tree's nodes, inside a tick (no lock; see above).
@@ -121,16 +135,23 @@ private:
   bool ExecuteModel5(std::shared_ptr<Request> request, std::shared_ptr<Response> response);
   bool ExecuteModel6(std::shared_ptr<Request> request, std::shared_ptr<Response> response);
 
-  // The following run with tick_lock_ held.
-  // One tick for a request; a raised error is counted as a failure.
-  void TickForRequest();
-  // Starts the ticking thread unless it runs.
-  void StartTicking();
-  // One tick of the ticking thread; false when the thread is to end (tree done, error, stop
-  // asked for, or ROS shut down), the tree then being left halted if it was running.
-  bool TickForThread();
-  // Halts the tree; an error while halting is only logged.
+  // The following run with tick_lock_ held; each counts a failure where it refuses.
+  // Makes `request` the goal's and has the ticking thread tick it, unless a goal runs.
+  void StartGoal(std::shared_ptr<Request> request);
+  // Makes `request` the goal's latest request, if a goal of its model runs.
+  void SteerGoal(std::shared_ptr<Request> request);
+  // Ticks the tree once for `request`; counts a failure when the tick counted nothing.
+  void TickOnce(std::shared_ptr<Request> request);
+  // One tick with `request` as the current request; true when the tree is left RUNNING. A
+  // raised error is logged and counted as a failure, and halts the tree.
+  bool Tick(std::shared_ptr<Request> request, bool one_shot);
+  // One tick of the ticking thread; false when the thread is to end (no goal, goal done, error,
+  // stop asked for, or ROS shut down), the goal then having ended.
+  bool TickGoal();
+  // Halts the tree (an error while halting is only logged), which ends a running goal.
   void HaltTree();
+  // Forgets the goal's requests; the ticking thread then ends without another tick.
+  void EndGoal();
 
   // Body of the ticking thread.
   void TickLoop();
@@ -140,14 +161,21 @@ private:
   // statics created before Init (the ROS context, the logger, the command table) are destroyed.
   static void StopTickingAtExit();
 
+  // The request the tick in progress, or the last one, sees.
   std::shared_ptr<Request> request_;
   std::unordered_map<int, Handler> handlers_;
   StatusBlock status_;
   BT::Tree tree_;
   std::shared_ptr<rclcpp::Node> node_;
-  // True from the claim before the ticking thread starts until the thread's last tick, which
-  // clears it while still holding the tick lock.
+  // True from the claim before the ticking thread starts until the thread's last lock of the
+  // tick lock, under which it clears it.
   std::atomic<bool> running_{false};
+  // The tree's blackboard, where the engine writes "one_shot_tick".
+  BT::Blackboard::Ptr blackboard_ = BT::Blackboard::create();
+  // The running goal's latest request; null while no goal runs.
+  std::shared_ptr<Request> goal_request_;
+  // The goal's own move or work request until the ticking thread's first tick of it.
+  std::shared_ptr<Request> goal_start_;
   std::atomic<bool> stop_requested_{false};
   TicketLock tick_lock_;
   // Kept joinable only so it can be waited for before a new one starts and at exit.

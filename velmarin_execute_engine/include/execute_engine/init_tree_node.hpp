@@ -28,9 +28,9 @@ public:
   // Runs the handler of the engine's current command with the request's initial pose.
   BT::NodeStatus tick() override;
 
-  // Command 1: hands `pose` to the topic node (Ros2Topic::PubInitLocation), whose failures are
-  // only logged there, and succeeds. Fails, with an error line, when the engine's node is not
-  // the topic node.
+  // Command 1: hands `pose` to the topic node (Ros2Topic::PubInitLocation); succeeds when the
+  // pose was published. Fails, with an error line, when the engine's node is not the topic
+  // node.
   bool InitPos(const velmarin_protocol::msg::InitialPose & pose);
 
 private:

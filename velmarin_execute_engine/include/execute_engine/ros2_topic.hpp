@@ -34,9 +34,10 @@ public:
   // Has the map server load the map of the current request (its first ".pbstream" offered as
   // ".yaml") and, once it reports success, publishes `pose` with the request's map path on
   // "localization_map_and_pose". Blocks up to 1 s waiting for the map server and 10 s for its
-  // reply. Every failure is logged and publishes nothing. Call it while the engine's current
+  // reply. True once the pose is published; every failure publishes nothing and gives false
+  // (logged, but for a heading that gives no orientation). Call it while the engine's current
   // request is set and cannot change (inside a tick).
-  void PubInitLocation(const velmarin_protocol::msg::InitialPose & pose);
+  bool PubInitLocation(const velmarin_protocol::msg::InitialPose & pose);
 
   // Publishes the outcome of a navigation goal on "reachdestpose"; a non-zero `state` is true.
   void PubReachDestPose(int32_t index, uint8_t state, int32_t errnum);
