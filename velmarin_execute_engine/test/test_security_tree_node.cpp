@@ -4,8 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
+#include <functional>
 #include <limits>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -16,6 +19,7 @@ namespace
 {
 
 using action_node_test::kPatience;
+using action_node_test::kShortTimeout;
 using BT::NodeStatus;
 
 class Obstacle : public execute_engine::SecurityTreeNode
@@ -65,30 +69,69 @@ TEST_F(SecurityTreeNodeTest, ObstacleCommandsSendTheValueAndOthersCountAsFailure
   EXPECT_EQ(log_->Messages(), std::vector<std::string>{"request step into IDLE"});
 }
 
-TEST_F(SecurityTreeNodeTest, EachObstacleRequestTicksTheGoalOnToItsResult)
+TEST_F(SecurityTreeNodeTest, TheRequestsOwnTickTellsWhetherItsGoalWasAccepted)
+{
+  struct Row
+  {
+    std::string server;
+    std::function<void()> script;
+    NodeStatus status;  // IDLE: the tick raised
+    uint32_t successes;
+    uint32_t failures;
+  };
+  const std::vector<Row> rows{
+    {"accepting", [] {}, NodeStatus::RUNNING, 1, 0},
+    {"refusing", [this] { server_->SetGoalDecision(rclcpp_action::GoalResponse::REJECT); },
+     NodeStatus::IDLE, 1, 0},
+    {"silent",
+     [this] {
+       server_->SetGoalDecision(rclcpp_action::GoalResponse::ACCEPT_AND_EXECUTE);
+       server_->SetGoalAnswerDelay(kPatience);
+     },
+     NodeStatus::FAILURE, 1, 1},
+    {"absent", [] {}, NodeStatus::FAILURE, 0, 1}};
+  for (const auto & row : rows) {
+    row.script();
+    Obstacle node(
+      "obstacle", Config(row.server == "absent" ? "security_absent" : "security_test"),
+      Params(kShortTimeout));
+    Use(ObstacleRequest(6, 401, 1.0f));
+    NodeStatus status = NodeStatus::IDLE;
+    try {
+      status = node.executeTick();
+    } catch (const std::runtime_error & error) {
+      EXPECT_EQ(std::string(error.what()), "Goal was rejected by the action server");
+    }
+    EXPECT_EQ(status, row.status) << row.server;
+    EXPECT_EQ(engine()->GetStatus()->success_count, row.successes) << row.server;
+    EXPECT_EQ(engine()->GetStatus()->failure_count, row.failures) << row.server;
+  }
+  server_->ReleaseHeldAnswers();
+}
+
+TEST_F(SecurityTreeNodeTest, EachObstacleRequestSendsItsOwnGoalAfterCancellingTheOneHeld)
 {
   ASSERT_TRUE(engine()->Init(
     client_node_,
-    TreeXml(
-      "<Sequence><SecuritySentinel/><SecurityNode action_name=\"security_test\"/></Sequence>"),
+    TreeXml("<ReactiveSequence><SecuritySentinel/><SecurityNode action_name=\"security_test\"/>"
+            "</ReactiveSequence>"),
     true));
-  const auto Send = [this](float security_value) {
+  const auto Send = [this](int cmd, float security_value) {
     const auto response = std::make_shared<Response>();
-    engine()->ScheduleRequest(ObstacleRequest(6, 401, security_value), response);
+    engine()->ScheduleRequest(ObstacleRequest(6, cmd, security_value), response);
     return response->message;
   };
-  EXPECT_EQ(Send(0.75f), "Success");
-  ASSERT_TRUE(server_->WaitForGoals(1, kPatience));
-  // Later requests follow the goal under way: the first takes its acceptance in, the next
-  // its result, which counts as success even though the server aborted the goal.
-  ASSERT_TRUE(server_->Finish(
-    0, rclcpp_action::ResultCode::ABORTED, velmarin_protocol::action::Security::Result()));
-  for (const float value : {1.0f, 2.0f}) {
-    LetServerAnswer();
-    EXPECT_EQ(Send(value), "Success");
+  EXPECT_EQ(Send(401, 0.75f), "Success");
+  EXPECT_EQ(Send(401, 1.0f), "Success");
+  EXPECT_EQ(Send(403, 2.0f), "Success");
+  server_->SetGoalDecision(rclcpp_action::GoalResponse::REJECT);
+  EXPECT_EQ(Send(402, 3.0f), "Failure");
+  std::vector<float> values;
+  for (const auto & goal : server_->Goals()) {
+    values.push_back(goal.value);
   }
-  EXPECT_EQ(Lines("action get result"), 1u);
-  ASSERT_EQ(server_->Goals().size(), 1u);
+  EXPECT_EQ(values, (std::vector<float>{0.75f, 1.0f, 2.0f, 3.0f}));
+  EXPECT_EQ(server_->CancelRequests(), 3u);
 }
 
 }  // namespace
