@@ -225,67 +225,67 @@ TEST_F(Ros2ActionNodeTest, GoalAcceptedAfterItsResponseWasOverdueIsCancelledOnce
   }
 }
 
-TEST_F(Ros2ActionNodeTest, CancelOrHaltBeforeTheGoalResponseReachesTheServerOnAcceptance)
+TEST_F(Ros2ActionNodeTest, CancelAndHaltEndTheGoalWithOneOutcome)
 {
-  const std::vector<std::pair<std::string, std::function<void(ScriptedNode &)>>> cancels{
-    {"cancel command",
-     [this](ScriptedNode & node) { EXPECT_EQ(Tick(node, 8), NodeStatus::SUCCESS); }},
-    {"halt", [](ScriptedNode & node) { node.halt(); }}};
-  server_->SetGoalAnswerDelay(100ms);
-  size_t requests = 0;
-  for (const auto & [how, cancel] : cancels) {
-    const auto node = MakeNode();
-    EXPECT_EQ(Tick(*node, 401), NodeStatus::RUNNING);
-    cancel(*node);
-    EXPECT_EQ(server_->CancelRequests(), ++requests) << how;
-    EXPECT_EQ(node->lost, std::vector<int32_t>{401}) << how;
-  }
-}
-
-TEST_F(Ros2ActionNodeTest, AResultThatComesWithACancelIsStillHandedOver)
-{
-  const std::vector<std::pair<std::string, std::function<void(ScriptedNode &)>>> cancels{
-    {"cancel command",
-     [this](ScriptedNode & node) { EXPECT_EQ(Tick(node, 4), NodeStatus::SUCCESS); }},
-    {"halt", [](ScriptedNode & node) { node.halt(); }}};
+  // How the goal stands when it is ended, then whether a cancel reaches the server (one the
+  // server has finished does not) and whether the result is handed over.
+  struct Row
+  {
+    std::string goal;
+    std::function<void(ScriptedNode &, size_t)> prepare;
+    bool cancelled;
+    bool result;
+  };
+  const std::vector<Row> rows{
+    {"followed", [this](ScriptedNode & node, size_t) { Follow(node); }, true, false},
+    {"not yet accepted",
+     [this](ScriptedNode & node, size_t) {
+       server_->SetGoalAnswerDelay(100ms);
+       EXPECT_EQ(Tick(node, 401), NodeStatus::RUNNING);
+     },
+     true, false},
+    {"finished",
+     [this](ScriptedNode & node, size_t goal) {
+       Follow(node);
+       ASSERT_TRUE(server_->Finish(goal, ResultCode::SUCCEEDED, Security::Result()));
+       LetServerAnswer();
+     },
+     false, true}};
   size_t goals = 0;
-  for (const auto & [how, cancel] : cancels) {
-    const auto node = MakeNode();
-    Follow(*node);
-    ASSERT_TRUE(server_->Finish(goals++, ResultCode::SUCCEEDED, Security::Result()));
-    LetServerAnswer();
-    cancel(*node);
-    EXPECT_EQ(node->results.size(), 1u) << how;
-    EXPECT_TRUE(node->lost.empty()) << how;
+  for (const auto & row : rows) {
+    for (const int end : {4, 8, 0}) {  // 0: halt
+      const auto node = MakeNode();
+      const size_t cancels = server_->CancelRequests();
+      row.prepare(*node, goals++);
+      if (end == 0) {
+        node->halt();
+      } else {
+        EXPECT_EQ(Tick(*node, end), NodeStatus::SUCCESS) << row.goal;
+        if (row.cancelled) {
+          EXPECT_EQ(
+            log_->Messages(),
+            (std::vector<std::string>{
+              "action step into cancel", "cancel action get response from halcyra",
+              "action cancel success"}));
+        }
+      }
+      server_->SetGoalAnswerDelay(0ms);
+      EXPECT_EQ(server_->CancelRequests() - cancels, row.cancelled ? 1u : 0u) << row.goal << end;
+      EXPECT_EQ(node->results.size(), row.result ? 1u : 0u) << row.goal << end;
+      EXPECT_EQ(node->lost.size(), row.result ? 0u : 1u) << row.goal << end;
+      EXPECT_FALSE(node->goal_handle) << row.goal << end;
+    }
   }
-}
 
-TEST_F(Ros2ActionNodeTest, CancelCommandsEndTheGoalWithSuccess)
-{
+  // Halt cancels only a running goal. A cancel the server does not answer is waited for once,
+  // then the goal is let go.
   const auto node = MakeNode(kShortTimeout);
-  for (const int cancel : {4, 8}) {
-    Follow(*node);
-    EXPECT_EQ(Tick(*node, cancel), NodeStatus::SUCCESS);
-    EXPECT_EQ(
-      log_->Messages(), (std::vector<std::string>{
-                          "action step into cancel", "cancel action get response from halcyra",
-                          "action cancel success"}));
-  }
-  EXPECT_EQ(server_->CancelRequests(), 2u);
-
-  // Halt cancels only a running goal.
   Follow(*node);
   node->setStatus(NodeStatus::SUCCESS);
   node->halt();
   EXPECT_TRUE(node->goal_handle);
   node->setStatus(NodeStatus::RUNNING);
-  node->halt();
-  EXPECT_FALSE(node->goal_handle);
-  EXPECT_EQ(server_->CancelRequests(), 3u);
-
-  // A cancel the server does not answer: waited for once, then the goal is let go.
   server_->SetCancelAnswerDelay(kPatience);
-  Follow(*node);
   const auto asked = std::chrono::steady_clock::now();
   EXPECT_EQ(Tick(*node, 4), NodeStatus::SUCCESS);
   EXPECT_GE(std::chrono::steady_clock::now() - asked, kShortTimeout);
