@@ -328,6 +328,7 @@ TEST_F(Ros2ActionNodeTest, PauseAndRecoveryGoalsLeaveTheFirstGoalFollowed)
   EXPECT_EQ(Tick(*node, 5), NodeStatus::FAILURE);
   EXPECT_EQ(node->errors, std::vector<int32_t>{5});
   EXPECT_EQ(server_->Goals().size(), 4u);
+  EXPECT_EQ(server_->CancelRequests(), 1u);
 }
 
 TEST_F(Ros2ActionNodeTest, RefusedGoalsAndHooksThatBreakTheirContract)
