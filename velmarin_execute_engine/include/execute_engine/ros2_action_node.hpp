@@ -148,8 +148,8 @@ public:
   // Asks the server to cancel the goal sent at IDLE and waits up to `action_timeout` for its
   // answer (a missing answer is only logged), then lets the goal go. A goal whose response has
   // not come is first waited for until its response is due (see the class comment). Without a
-  // goal it sends nothing. A call made while another one runs (from a callback of its wait)
-  // returns at once.
+  // goal, or once ROS is shut down, it sends nothing. A call made while another one runs (from
+  // a callback of its wait) returns at once.
   void cancelGoal();
 
   static BT::PortsList providedPorts() { return basicActionPorts({}); }
@@ -540,6 +540,12 @@ void Ros2ActionNode<ActionT>::cancelGoal()
   }
   const CancellingReset reset(cancelling);
   private_executor.cancel();
+  if (!rclcpp::ok()) {
+    // Once ROS is down nothing reaches the server.
+    abandonPendingGoal();
+    goal_handle.reset();
+    return;
+  }
   if (!goal_handle && pending_goal_handle.valid()) {
     // The server can only be told about a goal it has accepted.
     if (!private_executor.is_spinning()) {
