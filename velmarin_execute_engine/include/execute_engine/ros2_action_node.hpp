@@ -54,10 +54,11 @@ struct Ros2Params
 //   it is accepted;
 // - a goal whose response did not come in time (or when such a cancel stopped waiting) is
 //   abandoned: it is cancelled at the first spin of this node that sees its acceptance. This
-//   node spins at every tick that follows a goal or starts one, in halt and cancelGoal, and its
-//   destruction and the replacement of its client wait up to `action_timeout` for acceptances
-//   still due. An acceptance that comes later than that, or while the node is neither ticked
-//   nor halted, waits for the next of these spins.
+//   node, while it holds such goals, spins for them at every tick after the server is found,
+//   and in halt and cancelGoal; its destruction and the replacement of its client wait up to
+//   `action_timeout` for acceptances still due. An acceptance that comes later than that, or
+//   while the node is neither ticked nor halted, waits for the next of these spins; one that
+//   comes after the node or its client is gone, or after ROS is shut down, is not cancelled.
 //
 // The client's callbacks run in a callback group of their own that only `private_executor`
 // serves, and that executor is spun only inside this node's own calls: everything here runs
@@ -360,12 +361,13 @@ BT::NodeStatus Ros2ActionNode<ActionT>::tick()
     server_ready = true;
   }
 
+  pollAbandonedGoals();
+
   if (status() == BT::NodeStatus::IDLE) {
     EE_LOG_DEBUG("request step into IDLE");
     return startGoal(currentCommand());
   }
   if (status() != BT::NodeStatus::RUNNING) {
-    pollAbandonedGoals();
     setStatus(BT::NodeStatus::RUNNING);
     return BT::NodeStatus::RUNNING;
   }
@@ -387,7 +389,6 @@ BT::NodeStatus Ros2ActionNode<ActionT>::tick()
 template <class ActionT>
 BT::NodeStatus Ros2ActionNode<ActionT>::startGoal(int32_t cmd)
 {
-  pollAbandonedGoals();
   // fillGoal may look at the status, and sees the goal under way.
   setStatus(BT::NodeStatus::RUNNING);
   goal_in_flight = false;
@@ -485,7 +486,6 @@ BT::NodeStatus Ros2ActionNode<ActionT>::followGoal()
   if (!private_executor.is_spinning()) {
     private_executor.spin_some(std::chrono::nanoseconds(0));
   }
-  cancelAcceptedAbandonedGoals();
   if (!goal_in_flight && !private_executor.is_spinning()) {
     const auto response_check = private_executor.spin_until_future_complete(
       pending_goal_handle, std::chrono::milliseconds(0));
@@ -539,6 +539,7 @@ void Ros2ActionNode<ActionT>::cancelGoal()
     return;
   }
   const CancellingReset reset(cancelling);
+  pollAbandonedGoals();
   private_executor.cancel();
   if (!rclcpp::ok()) {
     // Once ROS is down nothing reaches the server.
