@@ -550,12 +550,10 @@ void Ros2ActionNode<ActionT>::cancelGoal()
   if (!goal_handle && pending_goal_handle.valid()) {
     // The server can only be told about a goal it has accepted.
     if (!private_executor.is_spinning()) {
-      const auto due = goal_sent_time +
-                       rclcpp::Duration::from_seconds(action_timeout.count() / 1000.0) -
-                       node->now();
-      if (due.nanoseconds() > 0) {
-        private_executor.spin_until_future_complete(
-          pending_goal_handle, std::chrono::nanoseconds(due.nanoseconds()));
+      const auto due = std::chrono::nanoseconds(action_timeout) -
+                       std::chrono::nanoseconds((node->now() - goal_sent_time).nanoseconds());
+      if (due > std::chrono::nanoseconds(0)) {
+        private_executor.spin_until_future_complete(pending_goal_handle, due);
       }
     }
     if (pending_goal_handle.wait_for(std::chrono::seconds(0)) == std::future_status::ready) {
