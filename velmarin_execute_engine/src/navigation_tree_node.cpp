@@ -21,6 +21,8 @@ namespace execute_engine
 
 namespace
 {
+constexpr int32_t kMoveCmd = 101;
+constexpr int32_t kWorkCmd = 102;
 constexpr int32_t kWorkTask = 1;
 constexpr int32_t kMoveTask = 2;
 constexpr int32_t kPauseControl = 1;
@@ -35,8 +37,8 @@ NavigationTreeNode::NavigationTreeNode(
     {5, std::bind(&NavigationTreeNode::Pause, this, std::placeholders::_1)},
     {6, std::bind(&NavigationTreeNode::OnCmd6, this, std::placeholders::_1)},
     {7, std::bind(&NavigationTreeNode::OnCmd7, this, std::placeholders::_1)},
-    {102, std::bind(&NavigationTreeNode::Work, this, std::placeholders::_1)},
-    {101, std::bind(&NavigationTreeNode::Move, this, std::placeholders::_1)},
+    {kWorkCmd, std::bind(&NavigationTreeNode::Work, this, std::placeholders::_1)},
+    {kMoveCmd, std::bind(&NavigationTreeNode::Move, this, std::placeholders::_1)},
     {403, std::bind(&NavigationTreeNode::Recovery, this, std::placeholders::_1)},
   }
 {
@@ -62,23 +64,39 @@ bool NavigationTreeNode::fillGoal(Goal & goal)
 
 BT::NodeStatus NavigationTreeNode::onResultReceived(const WrappedResult & result)
 {
-  // A cast that checks: a node of another type would otherwise be used as the topic node.
-  const auto topic = std::dynamic_pointer_cast<Ros2Topic>(g_execute_engine->GetNode());
-  if (!topic) {
-    EE_LOG_DEBUG("Navigation action resutl get null topic node");
-    return BT::NodeStatus::FAILURE;
-  }
   const auto message = result.result;
   if (!message) {
-    EE_LOG_ERROR("Navigation action result get empty response");
-    topic->PubReachDestPose(-1, 0, 0);
+    if (PublishReachDestPose(-1, 0, 0)) {
+      EE_LOG_ERROR("Navigation action result get empty response");
+    }
+    return BT::NodeStatus::FAILURE;
+  }
+  if (!PublishReachDestPose(message->index, message->state, message->errnum)) {
     return BT::NodeStatus::FAILURE;
   }
   EE_LOG_DEBUG(
     "Navigation action result index:{}, state:{}, errmsg:{}, errnum:{}", message->index,
     static_cast<unsigned int>(message->state), message->errmsg, message->errnum);
-  topic->PubReachDestPose(message->index, message->state, message->errnum);
   return BT::NodeStatus::SUCCESS;
+}
+
+void NavigationTreeNode::onGoalLost(int32_t cmd)
+{
+  if (cmd == kMoveCmd || cmd == kWorkCmd) {
+    PublishReachDestPose(-1, 0, 0);
+  }
+}
+
+bool NavigationTreeNode::PublishReachDestPose(int32_t index, uint8_t state, int32_t errnum)
+{
+  // A cast that checks: a node of another type would otherwise be used as the topic node.
+  const auto topic = std::dynamic_pointer_cast<Ros2Topic>(g_execute_engine->GetNode());
+  if (!topic) {
+    EE_LOG_DEBUG("Navigation action resutl get null topic node");
+    return false;
+  }
+  topic->PubReachDestPose(index, state, errnum);
+  return true;
 }
 
 BT::NodeStatus NavigationTreeNode::onFeedback(std::shared_ptr<const Feedback> /*feedback*/)

@@ -35,6 +35,27 @@ bool SecurityTreeNode::fillGoal(Goal & goal)
   return true;
 }
 
+BT::NodeStatus SecurityTreeNode::tick()
+{
+  const auto request = g_execute_engine->GetRequest();
+  if (request != goal_request_ && cmd_handlers_.count(request->command.cmd) != 0) {
+    halt();
+    setStatus(BT::NodeStatus::IDLE);
+    goal_request_ = request;
+  }
+  return Ros2ActionNode::tick();
+}
+
+BT::NodeStatus SecurityTreeNode::onActionError(int32_t error_code)
+{
+  if (error_code != kGoalRefused) {
+    ++g_execute_engine->GetStatus()->failure_count;
+  }
+  return BT::NodeStatus::FAILURE;
+}
+
+bool SecurityTreeNode::awaitsGoalResponse() const { return true; }
+
 BT::NodeStatus SecurityTreeNode::onResultReceived(const WrappedResult & /*result*/)
 {
   return BT::NodeStatus::SUCCESS;

@@ -5,9 +5,13 @@
 
 #include <cmath>
 #include <cstdint>
+#include <functional>
 #include <limits>
 #include <memory>
+#include <stdexcept>
+#include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "action_node_fixture.hpp"
@@ -21,6 +25,8 @@ namespace
 {
 
 using action_node_test::kPatience;
+using action_node_test::kShortTimeout;
+using namespace std::chrono_literals;
 using BT::NodeStatus;
 using Planner = velmarin_protocol::action::Planner;
 using Point = velmarin_protocol::msg::NavigationPoint;
@@ -35,6 +41,7 @@ class Navigation : public execute_engine::NavigationTreeNode
 {
 public:
   using BT::TreeNode::setStatus;
+  using NavigationTreeNode::goal_in_flight;
   using NavigationTreeNode::NavigationTreeNode;
 };
 
@@ -177,26 +184,81 @@ TEST_F(NavigationTreeNodeTest, MoveAndWorkSendTheRouteInTheMapFrame)
   EXPECT_EQ(work->poses[0].pose.orientation.w, -1.0);
 }
 
-TEST_F(NavigationTreeNodeTest, EveryResultIsPublishedOnReachDestPose)
+TEST_F(NavigationTreeNodeTest, EveryMoveOrWorkGoalEndsWithOneMessageOnReachDestPose)
 {
   execute_engine_test_support::ReachDestPoseRecorder reached(*peers_);
+  const auto route = [] { return Route(101, {At(1, 1, 0, 0)}); };
   Planner::Result result;
   result.index = 3;
   result.state = 1;
   result.errmsg = "blocked";
   result.errnum = -5;
-  ASSERT_TRUE(std::get<3>(Start(Route(101, {At(1, 1, 0, 0)}))));
-  ASSERT_TRUE(server_->Finish(0, ResultCode::ABORTED, result));
-  EXPECT_EQ(TickWhileRunning(*node_), NodeStatus::SUCCESS);
-  EXPECT_EQ(Lines("Navigation action result index:3, state:1, errmsg:blocked, errnum:-5"), 1u);
+  // How the goal ends, and what reaches "reachdestpose" then.
+  const std::vector<std::pair<std::string, std::function<void()>>> endings{
+    {"result",
+     [&] {
+       ASSERT_EQ(std::get<0>(Start(route())), NodeStatus::RUNNING);
+       ASSERT_TRUE(server_->Finish(server_->Goals().size() - 1, ResultCode::ABORTED, result));
+       EXPECT_EQ(TickWhileRunning(*node_), NodeStatus::SUCCESS);
+       EXPECT_EQ(Lines("Navigation action result index:3, state:1, errmsg:blocked, errnum:-5"), 1u);
+     }},
+    {"result during a cancel",
+     [&] {
+       ASSERT_EQ(std::get<0>(Start(route())), NodeStatus::RUNNING);
+       ASSERT_TRUE(TickUntil(*node_, [this] { return node_->goal_in_flight; }));
+       ASSERT_TRUE(server_->Finish(server_->Goals().size() - 1, ResultCode::SUCCEEDED, result));
+       LetServerAnswer();
+       EXPECT_EQ(Tick(*node_, 4), NodeStatus::SUCCESS);
+     }},
+    {"planner absent",
+     [&] {
+       Navigation absent("absent", Config("planner_absent"), Params(1ms));
+       Use(route());
+       EXPECT_EQ(absent.executeTick(), NodeStatus::FAILURE);
+     }},
+    {"work without points",
+     [&] { EXPECT_EQ(std::get<0>(Start(Route(102, {}))), NodeStatus::FAILURE); }},
+    {"refused",
+     [&] {
+       server_->SetGoalDecision(rclcpp_action::GoalResponse::REJECT);
+       ASSERT_EQ(std::get<0>(Start(route())), NodeStatus::RUNNING);
+       EXPECT_THROW(TickWhileRunning(*node_), std::runtime_error);
+       node_->halt();
+       server_->SetGoalDecision(rclcpp_action::GoalResponse::ACCEPT_AND_EXECUTE);
+     }},
+    {"not accepted in time",
+     [&] {
+       Navigation late("late", Config("planner_test"), Params(kShortTimeout));
+       server_->SetGoalAnswerDelay(kPatience);
+       Use(route());
+       EXPECT_EQ(late.executeTick(), NodeStatus::RUNNING);
+       EXPECT_EQ(TickWhileRunning(late), NodeStatus::FAILURE);
+       server_->SetGoalAnswerDelay(0ms);
+       server_->ReleaseHeldAnswers();
+     }},
+    {"cancelled",
+     [&] {
+       ASSERT_EQ(std::get<0>(Start(route())), NodeStatus::RUNNING);
+       EXPECT_EQ(Tick(*node_, 8), NodeStatus::SUCCESS);
+     }},
+    {"halted", [&] {
+       ASSERT_EQ(std::get<0>(Start(route())), NodeStatus::RUNNING);
+       node_->halt();
+     }}};
+  std::vector<ReachDestPose> expected;
+  for (const auto & [how, end] : endings) {
+    end();
+    expected.push_back(how.rfind("result", 0) == 0 ? Reached(3, true, -5) : Reached(-1, false, 0));
+    ASSERT_TRUE(reached.WaitFor(expected.size(), kPatience)) << how;
+  }
+  LetServerAnswer();
+  EXPECT_EQ(reached.Messages(), expected);
 
+  // A result without a message, and one without the topic node to publish it.
   EXPECT_EQ(node_->onResultReceived(Navigation::WrappedResult()), NodeStatus::FAILURE);
   EXPECT_EQ(Lines("Navigation action result get empty response"), 1u);
-  ASSERT_TRUE(reached.WaitFor(2, kPatience));
-  EXPECT_EQ(
-    reached.Messages(), (std::vector<ReachDestPose>{Reached(3, true, -5), Reached(-1, false, 0)}));
-
-  // Without the topic node nothing is published.
+  ASSERT_TRUE(reached.WaitFor(expected.size() + 1, kPatience));
+  EXPECT_EQ(reached.Messages().back(), Reached(-1, false, 0));
   ASSERT_TRUE(engine()->Init(client_node_, TreeXml("<AlwaysSuccess/>"), true));
   Navigation::WrappedResult any;
   any.result = std::make_shared<Planner::Result>();

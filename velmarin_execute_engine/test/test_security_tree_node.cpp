@@ -4,8 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
+#include <functional>
 #include <limits>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -16,79 +19,97 @@ namespace
 {
 
 using action_node_test::kPatience;
+using action_node_test::kShortTimeout;
 using BT::NodeStatus;
-
-class Obstacle : public execute_engine::SecurityTreeNode
-{
-public:
-  using BT::TreeNode::setStatus;
-  using SecurityTreeNode::SecurityTreeNode;
-};
 
 class SecurityTreeNodeTest : public action_node_test::SecurityActionTest
 {
 protected:
-  static std::shared_ptr<Request> ObstacleRequest(int model_id, int cmd, float security_value)
+  static std::shared_ptr<Request> ObstacleRequest(int cmd, float security_value)
   {
     auto request = Command(cmd);
-    request->command.model_id = model_id;
+    request->command.model_id = 6;
     request->security_value = security_value;
     return request;
   }
 };
 
-TEST_F(SecurityTreeNodeTest, ObstacleCommandsSendTheValueAndOthersCountAsFailures)
+TEST_F(SecurityTreeNodeTest, TheRequestsOwnTickTellsWhetherItsGoalWasAccepted)
 {
-  Obstacle node("obstacle", Config("security_test"), Params(kPatience));
-  const std::vector<std::pair<int, std::string>> commands{
-    {401, "obstacle begin to stop"},
-    {402, "obstacle begin to moderate"},
-    {403, "obstacle begin to recover"}};
-  const float values[] = {0.5f, -2.0f, std::numeric_limits<float>::quiet_NaN()};
-  for (size_t i = 0; i < commands.size(); ++i) {
-    node.setStatus(NodeStatus::IDLE);
-    Use(ObstacleRequest(5, commands[i].first, values[i]));
-    EXPECT_EQ(node.executeTick(), NodeStatus::RUNNING);
-    EXPECT_EQ(Lines(commands[i].second), 1u);
-    EXPECT_EQ(engine()->GetStatus()->success_count, 1u);
-    ASSERT_TRUE(server_->WaitForGoals(i + 1, kPatience));
+  struct Row
+  {
+    std::string server;
+    std::function<void()> script;
+    int cmd;
+    NodeStatus status;  // IDLE: the tick raised
+    uint32_t successes;
+    uint32_t failures;
+  };
+  const std::vector<Row> rows{
+    {"accepting", [] {}, 401, NodeStatus::RUNNING, 1, 0},
+    {"accepting", [] {}, 404, NodeStatus::FAILURE, 0, 1},
+    {"refusing", [this] { server_->SetGoalDecision(rclcpp_action::GoalResponse::REJECT); }, 401,
+     NodeStatus::IDLE, 1, 0},
+    {"silent",
+     [this] {
+       server_->SetGoalDecision(rclcpp_action::GoalResponse::ACCEPT_AND_EXECUTE);
+       server_->SetGoalAnswerDelay(kPatience);
+     },
+     401, NodeStatus::FAILURE, 1, 1},
+    {"absent", [] {}, 401, NodeStatus::FAILURE, 0, 1}};
+  for (const auto & row : rows) {
+    row.script();
+    execute_engine::SecurityTreeNode node(
+      "obstacle", Config(row.server == "absent" ? "security_absent" : "security_test"),
+      Params(kShortTimeout));
+    Use(ObstacleRequest(row.cmd, 1.0f));
+    NodeStatus status = NodeStatus::IDLE;
+    try {
+      status = node.executeTick();
+    } catch (const std::runtime_error & error) {
+      EXPECT_EQ(std::string(error.what()), "Goal was rejected by the action server");
+    }
+    EXPECT_EQ(status, row.status) << row.server << row.cmd;
+    EXPECT_EQ(engine()->GetStatus()->success_count, row.successes) << row.server << row.cmd;
+    EXPECT_EQ(engine()->GetStatus()->failure_count, row.failures) << row.server << row.cmd;
   }
-  EXPECT_EQ(server_->Goals()[1].value, -2.0f);
-  EXPECT_TRUE(std::isnan(server_->Goals()[2].value));
-
-  // A pause reaching the running goal asks for a pause goal, which has no handler here.
-  EXPECT_EQ(Tick(node, 5), NodeStatus::FAILURE);
-  EXPECT_EQ(engine()->GetStatus()->failure_count, 1u);
-  node.setStatus(NodeStatus::IDLE);
-  EXPECT_EQ(Tick(node, 404), NodeStatus::FAILURE);
-  EXPECT_EQ(engine()->GetStatus()->failure_count, 1u);
-  EXPECT_EQ(log_->Messages(), std::vector<std::string>{"request step into IDLE"});
+  server_->ReleaseHeldAnswers();
 }
 
-TEST_F(SecurityTreeNodeTest, EachObstacleRequestTicksTheGoalOnToItsResult)
+TEST_F(SecurityTreeNodeTest, EachObstacleRequestSendsItsOwnGoalAfterCancellingTheOneHeld)
 {
   ASSERT_TRUE(engine()->Init(
     client_node_,
-    TreeXml(
-      "<Sequence><SecuritySentinel/><SecurityNode action_name=\"security_test\"/></Sequence>"),
+    TreeXml("<ReactiveSequence><SecuritySentinel/><SecurityNode action_name=\"security_test\"/>"
+            "</ReactiveSequence>"),
     true));
-  const auto Send = [this](float security_value) {
+  const auto Send = [this](int cmd, float security_value) {
+    log_->Clear();
     const auto response = std::make_shared<Response>();
-    engine()->ScheduleRequest(ObstacleRequest(6, 401, security_value), response);
+    engine()->ScheduleRequest(ObstacleRequest(cmd, security_value), response);
     return response->message;
   };
-  EXPECT_EQ(Send(0.75f), "Success");
-  ASSERT_TRUE(server_->WaitForGoals(1, kPatience));
-  // Later requests follow the goal under way: the first takes its acceptance in, the next
-  // its result. Neither counts anything, so the engine answers both "Failure".
-  ASSERT_TRUE(server_->Finish(
-    0, rclcpp_action::ResultCode::ABORTED, velmarin_protocol::action::Security::Result()));
-  for (const float value : {1.0f, 2.0f}) {
-    LetServerAnswer();
-    EXPECT_EQ(Send(value), "Failure");
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  // Each request's value goes out unchanged.
+  const std::vector<std::pair<int, std::string>> commands{
+    {401, "obstacle begin to stop"},
+    {401, "obstacle begin to stop"},
+    {403, "obstacle begin to recover"},
+    {402, "obstacle begin to moderate"}};
+  const float values[] = {0.75f, -2.0f, nan, 3.0f};
+  for (size_t i = 0; i < commands.size(); ++i) {
+    if (i == 3) {
+      server_->SetGoalDecision(rclcpp_action::GoalResponse::REJECT);
+    }
+    EXPECT_EQ(Send(commands[i].first, values[i]), i == 3 ? "Failure" : "Success");
+    EXPECT_EQ(Lines(commands[i].second), 1u);
   }
-  EXPECT_EQ(Lines("action get result"), 1u);
-  ASSERT_EQ(server_->Goals().size(), 1u);
+  const auto goals = server_->Goals();
+  ASSERT_EQ(goals.size(), 4u);
+  EXPECT_EQ(goals[0].value, 0.75f);
+  EXPECT_EQ(goals[1].value, -2.0f);
+  EXPECT_TRUE(std::isnan(goals[2].value));
+  EXPECT_EQ(server_->CancelRequests(), 3u);
 }
 
 }  // namespace

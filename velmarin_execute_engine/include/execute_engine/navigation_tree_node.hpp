@@ -4,6 +4,7 @@
 #ifndef EXECUTE_ENGINE__NAVIGATION_TREE_NODE_HPP_
 #define EXECUTE_ENGINE__NAVIGATION_TREE_NODE_HPP_
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -34,6 +35,11 @@ public:
   // with nothing published, when the engine's node is not the topic node.
   BT::NodeStatus onResultReceived(const WrappedResult & result) override;
 
+  // A move (101) or work (102) goal that ends without a result (not sent, refused, not
+  // answered in time, cancelled or halted first) is published on "reachdestpose" as index -1,
+  // state false, errnum 0, so that every such goal has exactly one outcome there.
+  void onGoalLost(int32_t cmd) override;
+
   // Feedback never ends a navigation goal.
   BT::NodeStatus onFeedback(std::shared_ptr<const Feedback> feedback) override;
 
@@ -60,6 +66,10 @@ public:
   bool CalculateGoal(Goal & goal);
 
 private:
+  // Publishes on "reachdestpose" through the engine's node; false, with nothing published,
+  // when that node is not the topic node.
+  bool PublishReachDestPose(int32_t index, uint8_t state, int32_t errnum);
+
   CmdHandlerTable<Goal &> cmd_handlers_;
 };
 

@@ -15,6 +15,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "common_util/log_holder.hpp"
 #include "execute_engine/execute_engine.hpp"
@@ -44,11 +45,26 @@ struct Ros2Params
 // it: 4 and 8 cancel it (SUCCESS), 5 sends a pause goal and 403 then a recovery goal, both built
 // by fillGoal and not followed themselves.
 //
+// Every goal started at IDLE gets exactly one outcome: its result, handed to onResultReceived
+// (also when it comes while the goal is being cancelled or halted), or else onGoalLost.
+//
+// No goal sent at IDLE is left running unfollowed on the server:
+// - a cancel (4, 8, halt, a feedback verdict) that comes before the goal response waits for it
+//   until the response is due (`action_timeout` after sending), and cancels the goal as soon as
+//   it is accepted;
+// - a goal whose response did not come in time (or when such a cancel stopped waiting) is
+//   abandoned: it is cancelled at the first spin of this node that sees its acceptance. This
+//   node, while it holds such goals, spins for them at every tick after the server is found,
+//   and in halt and cancelGoal; its destruction and the replacement of its client wait up to
+//   `action_timeout` for acceptances still due. An acceptance that comes later than that, or
+//   while the node is neither ticked nor halted, waits for the next of these spins; one that
+//   comes after the node or its client is gone, or after ROS is shut down, is not cancelled.
+//
 // The client's callbacks run in a callback group of their own that only `private_executor`
-// serves, and that executor is spun only inside tick and cancelGoal: everything here runs on
-// the thread that ticks the tree, without locks. A tick never waits except for the action
-// server while it has not been found, and cancelGoal for the cancel response; both up to
-// `action_timeout`.
+// serves, and that executor is spun only inside this node's own calls: everything here runs
+// on the thread that ticks the tree, without locks. A tick waits only for the action server
+// while it has not been found, for a cancel or the goal response it needs (see above), and,
+// when awaitsGoalResponse, for the response of the goal it sends; each up to `action_timeout`.
 template <class ActionT>
 class Ros2ActionNode : public BT::ActionNodeBase
 {
@@ -63,6 +79,8 @@ public:
   // The goal response did not come within `action_timeout`, or a RUNNING tick found no goal
   // to follow (the goal ended or was refused by the server and the tree did not reset the node).
   static constexpr int32_t kGoalResponseTimeout = 1;
+  // The action server was not found at a tick.
+  static constexpr int32_t kServerUnreachable = 2;
   // fillGoal refused the goal.
   static constexpr int32_t kGoalRefused = 5;
 
@@ -74,9 +92,13 @@ public:
   Ros2ActionNode(
     const std::string & name, const BT::NodeConfiguration & config, const Ros2Params & params);
 
-  ~Ros2ActionNode() override = default;
+  // Waits up to `action_timeout` for the acceptance of abandoned goals still due, to cancel
+  // them. A goal still followed is cancelled only by halt (the tree halts its nodes).
+  ~Ros2ActionNode() override;
 
-  // Cancels the goal when the node is RUNNING; leaves the status to the tree.
+  // When RUNNING: cancels the goal (a pending one as soon as it is accepted, see the class
+  // comment) and waits up to `action_timeout` for the answer, hands its outcome over and
+  // clears the goal state.
   void halt() override;
 
   // Starts, steers or follows the goal (see the class comment). Returns RUNNING without
@@ -91,8 +113,9 @@ public:
   // False refuses the goal; the tick then returns onActionError(kGoalRefused).
   virtual bool fillGoal(Goal & goal) = 0;
 
-  // The result of the followed goal, whatever its result code, after the goal state was
-  // cleared. Returns SUCCESS or FAILURE, which the tick returns.
+  // The result of the goal sent at IDLE, whatever its result code, after the goal state was
+  // cleared. Returns SUCCESS or FAILURE, which the tick returns (a cancel's tick and halt
+  // return their own).
   virtual BT::NodeStatus onResultReceived(const WrappedResult & result) = 0;
 
   // Every feedback delivered for a goal sent at IDLE. RUNNING lets the goal go on; SUCCESS or
@@ -106,14 +129,28 @@ public:
   // Decides the status after an error (the codes above). Must return SUCCESS or FAILURE.
   virtual BT::NodeStatus onActionError(int32_t /*error_code*/) { return BT::NodeStatus::FAILURE; }
 
-  // Makes a new callback group and client for `action_name`, replacing the earlier ones, and
-  // waits up to `action_timeout` for the server; returns whether it was found. Throws
-  // BT::RuntimeError "action_name is empty" for an empty name.
+  // Called once for a goal start (an IDLE tick, for command `cmd`) whose goal ends without its
+  // result reaching onResultReceived: not sent (server not found, fillGoal refused), refused or
+  // not answered in time by the server, or ended by a cancel, a halt or a feedback verdict.
+  virtual void onGoalLost(int32_t /*cmd*/) {}
+
+  // Whether the tick that sends a goal waits for its goal response, up to `action_timeout`, so
+  // that its own status already tells acceptance (RUNNING), refusal (raised) or silence
+  // (onActionError(kGoalResponseTimeout)).
+  virtual bool awaitsGoalResponse() const { return false; }
+
+  // Makes a new callback group and client for `action_name` and waits up to `action_timeout`
+  // for the server; returns whether it was found. The earlier client and group are replaced
+  // only once the new ones exist, after the earlier client's abandoned goals were settled.
+  // Throws BT::RuntimeError "action_name is empty" for an empty name, and what making the
+  // client raises (an invalid name), leaving the node as it was.
   bool createClient(const std::string & action_name);
 
-  // Asks the server to cancel the followed goal and waits up to `action_timeout` for its answer
-  // (a missing answer is only logged), then lets the goal go. Without a goal it sends nothing.
-  // A call made while another one runs (from a callback of its wait) returns at once.
+  // Asks the server to cancel the goal sent at IDLE and waits up to `action_timeout` for its
+  // answer (a missing answer is only logged), then lets the goal go. A goal whose response has
+  // not come is first waited for until its response is due (see the class comment). Without a
+  // goal, or once ROS is shut down, it sends nothing. A call made while another one runs (from
+  // a callback of its wait) returns at once.
   void cancelGoal();
 
   static BT::PortsList providedPorts() { return basicActionPorts({}); }
@@ -146,6 +183,11 @@ protected:
   bool server_ready = false;
   bool is_paused = false;
   std::atomic<bool> cancelling{false};
+  // The goal started at IDLE has not had its outcome handed over yet; `goal_cmd` started it.
+  bool outcome_due = false;
+  int32_t goal_cmd = 0;
+  // Goals given up before their goal response came, to be cancelled once accepted.
+  std::vector<std::shared_future<typename GoalHandle::SharedPtr>> abandoned_goals;
 
 private:
   static constexpr const char * kActionNamePort = "action_name";
@@ -168,8 +210,40 @@ private:
     std::atomic<bool> & flag_;
   };
 
-  // Resets the goal state, asks fillGoal for a goal and sends it with the three callbacks.
-  BT::NodeStatus startGoal();
+  static int32_t currentCommand() { return g_execute_engine->GetRequestPtr()->command.cmd; }
+
+  // Resets the goal state, asks fillGoal for a goal for `cmd` and sends it with the three
+  // callbacks.
+  BT::NodeStatus startGoal(int32_t cmd);
+
+  // Sends the pause (command 5) or recovery goal.
+  BT::NodeStatus steerGoal(int32_t cmd);
+
+  // Takes in the goal response, feedback and result of the goal sent at IDLE.
+  BT::NodeStatus followGoal();
+
+  // Whether the goal response is overdue.
+  bool goalResponseOverdue() const;
+
+  // Cancels the goal, hands its outcome over (the result, if it came meanwhile, else
+  // onGoalLost) and clears the goal state.
+  void endGoal();
+
+  // onGoalLost, unless the outcome was handed over already.
+  void reportGoalLost();
+
+  // Moves the pending goal response to the abandoned goals.
+  void abandonPendingGoal();
+
+  // Runs what the client has ready and cancels the abandoned goals accepted meanwhile.
+  void pollAbandonedGoals();
+
+  // Cancels the abandoned goals whose acceptance has come; forgets those refused.
+  void cancelAcceptedAbandonedGoals();
+
+  // Waits up to `timeout` for the abandoned goals' responses, cancels the accepted ones and
+  // forgets the rest.
+  void settleAbandonedGoals(std::chrono::nanoseconds timeout);
 
   // SUCCESS or FAILURE unchanged; anything else raises std::logic_error.
   static BT::NodeStatus validateResultStatus(BT::NodeStatus status);
@@ -196,21 +270,41 @@ Ros2ActionNode<ActionT>::Ros2ActionNode(
 }
 
 template <class ActionT>
+Ros2ActionNode<ActionT>::~Ros2ActionNode()
+{
+  if (abandoned_goals.empty() || !rclcpp::ok()) {
+    return;
+  }
+  try {
+    settleAbandonedGoals(action_timeout);
+  } catch (const std::exception & error) {
+    EE_LOG_ERROR("action abandoned goals not settled: {}", error.what());
+  }
+}
+
+template <class ActionT>
 bool Ros2ActionNode<ActionT>::createClient(const std::string & action_name)
 {
   if (action_name.empty()) {
     throw BT::RuntimeError("action_name is empty");
   }
   EE_LOG_DEBUG("create action[{}] client", action_name);
+  // Not added with the node: the node's own executor may be spinning on other threads, and
+  // the client's callbacks must run only in this node's spins.
+  const auto group =
+    node->create_callback_group(rclcpp::CallbackGroupType::MutuallyExclusive, false);
+  const auto client = rclcpp_action::create_client<ActionT>(
+    node, action_name, group, rcl_action_client_get_default_options());
+  if (action_client) {
+    // They can be cancelled only through the client that sent them.
+    settleAbandonedGoals(action_timeout);
+  }
+  private_executor.add_callback_group(group, node->get_node_base_interface(), true);
   if (callback_group) {
     private_executor.remove_callback_group(callback_group);
   }
-  // Not added with the node: the node's own executor may be spinning on other threads, and
-  // the client's callbacks must run only in this node's spins.
-  callback_group = node->create_callback_group(rclcpp::CallbackGroupType::MutuallyExclusive, false);
-  private_executor.add_callback_group(callback_group, node->get_node_base_interface(), true);
-  action_client = rclcpp_action::create_client<ActionT>(
-    node, action_name, callback_group, rcl_action_client_get_default_options());
+  callback_group = group;
+  action_client = client;
   client_action_name = action_name;
   const bool found = action_client->wait_for_action_server(action_timeout);
   if (!found) {
@@ -236,13 +330,18 @@ template <class ActionT>
 void Ros2ActionNode<ActionT>::halt()
 {
   if (status() == BT::NodeStatus::RUNNING) {
-    cancelGoal();
+    endGoal();
   }
 }
 
 template <class ActionT>
 BT::NodeStatus Ros2ActionNode<ActionT>::tick()
 {
+  // A node set IDLE without a halt would otherwise leave its goal running, or lose it to a
+  // new client.
+  if (status() == BT::NodeStatus::IDLE && followsGoal()) {
+    endGoal();
+  }
   if (!action_client || (status() == BT::NodeStatus::IDLE && action_name_from_blackboard)) {
     // A failed read leaves the name empty, which createClient refuses.
     std::string action_name;
@@ -254,14 +353,19 @@ BT::NodeStatus Ros2ActionNode<ActionT>::tick()
   if (!server_ready && action_client) {
     if (!action_client->wait_for_action_server(action_timeout)) {
       EE_LOG_ERROR("ros2 action node client not ready");
-      return BT::NodeStatus::FAILURE;
+      if (status() == BT::NodeStatus::IDLE) {
+        onGoalLost(currentCommand());
+      }
+      return validateResultStatus(onActionError(kServerUnreachable));
     }
     server_ready = true;
   }
 
+  pollAbandonedGoals();
+
   if (status() == BT::NodeStatus::IDLE) {
     EE_LOG_DEBUG("request step into IDLE");
-    return startGoal();
+    return startGoal(currentCommand());
   }
   if (status() != BT::NodeStatus::RUNNING) {
     setStatus(BT::NodeStatus::RUNNING);
@@ -269,90 +373,21 @@ BT::NodeStatus Ros2ActionNode<ActionT>::tick()
   }
 
   // The service thread may replace the request at any time; this tick keeps its own copy.
-  const auto command = g_execute_engine->GetRequestPtr()->command;
-  const int32_t cmd = command.cmd;
-
+  const int32_t cmd = currentCommand();
   if (cmd == kCancelCmd || cmd == kOtherCancelCmd) {
     EE_LOG_DEBUG("action step into cancel");
-    cancelGoal();
+    endGoal();
     EE_LOG_DEBUG("action cancel success");
-    clearGoalState();
     return BT::NodeStatus::SUCCESS;
   }
-
   if (cmd == kPauseCmd || (cmd == kRecoveryCmd && is_paused)) {
-    // While paused, a lasting pause command neither spins nor looks at the goal.
-    if ((cmd == kPauseCmd && is_paused) || !action_client) {
-      return BT::NodeStatus::RUNNING;
-    }
-    Goal goal;
-    if (!fillGoal(goal)) {
-      clearGoalState();
-      return validateResultStatus(onActionError(kGoalRefused));
-    }
-    // Neither goal is followed: the goal sent at IDLE stays the one whose result counts.
-    if (cmd == kPauseCmd) {
-      EE_LOG_DEBUG("action step into async_send pause goal");
-      action_client->async_send_goal(goal);
-      is_paused = true;
-      EE_LOG_DEBUG("action step into pause, is_paused:{}", is_paused);
-    } else {
-      EE_LOG_DEBUG("action step into async_send recovery goal");
-      action_client->async_send_goal(goal);
-      is_paused = false;
-      EE_LOG_DEBUG("action step into recovery, is_paused:{}", is_paused);
-    }
-    return BT::NodeStatus::RUNNING;
+    return steerGoal(cmd);
   }
-
-  // Without this the node would stay RUNNING for good, or wait on an empty future.
-  if (!followsGoal()) {
-    EE_LOG_ERROR("action has no goal to follow");
-    clearGoalState();
-    return validateResultStatus(onActionError(kGoalResponseTimeout));
-  }
-
-  if (!private_executor.is_spinning()) {
-    private_executor.spin_some(std::chrono::nanoseconds(0));
-  }
-  if (!goal_in_flight && !private_executor.is_spinning()) {
-    const auto timeout = rclcpp::Duration::from_seconds(action_timeout.count() / 1000.0);
-    const auto response_check = private_executor.spin_until_future_complete(
-      pending_goal_handle, std::chrono::milliseconds(0));
-    if (response_check != rclcpp::FutureReturnCode::SUCCESS) {
-      if (node->now() - goal_sent_time > timeout) {
-        clearGoalState();
-        return validateResultStatus(onActionError(kGoalResponseTimeout));
-      }
-      return BT::NodeStatus::RUNNING;
-    }
-    goal_in_flight = true;
-    goal_handle = pending_goal_handle.get();
-    pending_goal_handle = {};
-    if (!goal_handle) {
-      throw std::runtime_error("Goal was rejected by the action server");
-    }
-  }
-
-  // A feedback that ended the goal wins over a result that came in the same spin.
-  if (feedback_status != BT::NodeStatus::RUNNING) {
-    EE_LOG_DEBUG("action get on feedback_state_change");
-    setStatus(BT::NodeStatus::IDLE);
-    cancelGoal();
-    clearGoalState();
-    return feedback_status;
-  }
-  if (has_result) {
-    EE_LOG_DEBUG("action get result");
-    clearGoalState();
-    return onResultReceived(wrapped_result);
-  }
-  setStatus(BT::NodeStatus::RUNNING);
-  return BT::NodeStatus::RUNNING;
+  return followGoal();
 }
 
 template <class ActionT>
-BT::NodeStatus Ros2ActionNode<ActionT>::startGoal()
+BT::NodeStatus Ros2ActionNode<ActionT>::startGoal(int32_t cmd)
 {
   // fillGoal may look at the status, and sees the goal under way.
   setStatus(BT::NodeStatus::RUNNING);
@@ -363,9 +398,12 @@ BT::NodeStatus Ros2ActionNode<ActionT>::startGoal()
   goal_handle.reset();
   feedback_status = BT::NodeStatus::RUNNING;
   wrapped_result = WrappedResult{};
+  outcome_due = true;
+  goal_cmd = cmd;
 
   Goal goal;
   if (!fillGoal(goal)) {
+    reportGoalLost();
     return validateResultStatus(onActionError(kGoalRefused));
   }
 
@@ -399,7 +437,98 @@ BT::NodeStatus Ros2ActionNode<ActionT>::startGoal()
   };
   pending_goal_handle = action_client->async_send_goal(goal, options);
   goal_sent_time = node->now();
+  if (awaitsGoalResponse() && !private_executor.is_spinning()) {
+    // A little past the limit, so that a response that did not come is found overdue.
+    private_executor.spin_until_future_complete(
+      pending_goal_handle, action_timeout + std::chrono::milliseconds(1));
+    return followGoal();
+  }
   return BT::NodeStatus::RUNNING;
+}
+
+template <class ActionT>
+BT::NodeStatus Ros2ActionNode<ActionT>::steerGoal(int32_t cmd)
+{
+  // While paused, a lasting pause command neither spins nor looks at the goal.
+  if ((cmd == kPauseCmd && is_paused) || !action_client) {
+    return BT::NodeStatus::RUNNING;
+  }
+  Goal goal;
+  if (!fillGoal(goal)) {
+    endGoal();
+    return validateResultStatus(onActionError(kGoalRefused));
+  }
+  // Neither goal is followed: the goal sent at IDLE stays the one whose result counts.
+  if (cmd == kPauseCmd) {
+    EE_LOG_DEBUG("action step into async_send pause goal");
+    action_client->async_send_goal(goal);
+    is_paused = true;
+    EE_LOG_DEBUG("action step into pause, is_paused:{}", is_paused);
+  } else {
+    EE_LOG_DEBUG("action step into async_send recovery goal");
+    action_client->async_send_goal(goal);
+    is_paused = false;
+    EE_LOG_DEBUG("action step into recovery, is_paused:{}", is_paused);
+  }
+  return BT::NodeStatus::RUNNING;
+}
+
+template <class ActionT>
+BT::NodeStatus Ros2ActionNode<ActionT>::followGoal()
+{
+  // Without this the node would stay RUNNING for good, or wait on an empty future.
+  if (!followsGoal()) {
+    EE_LOG_ERROR("action has no goal to follow");
+    clearGoalState();
+    return validateResultStatus(onActionError(kGoalResponseTimeout));
+  }
+
+  if (!private_executor.is_spinning()) {
+    private_executor.spin_some(std::chrono::nanoseconds(0));
+  }
+  if (!goal_in_flight && !private_executor.is_spinning()) {
+    const auto response_check = private_executor.spin_until_future_complete(
+      pending_goal_handle, std::chrono::milliseconds(0));
+    if (response_check != rclcpp::FutureReturnCode::SUCCESS) {
+      if (goalResponseOverdue()) {
+        abandonPendingGoal();
+        reportGoalLost();
+        clearGoalState();
+        return validateResultStatus(onActionError(kGoalResponseTimeout));
+      }
+      return BT::NodeStatus::RUNNING;
+    }
+    goal_in_flight = true;
+    goal_handle = pending_goal_handle.get();
+    pending_goal_handle = {};
+    if (!goal_handle) {
+      reportGoalLost();
+      throw std::runtime_error("Goal was rejected by the action server");
+    }
+  }
+
+  // A feedback that ended the goal wins over a result that came in the same spin.
+  if (feedback_status != BT::NodeStatus::RUNNING) {
+    EE_LOG_DEBUG("action get on feedback_state_change");
+    setStatus(BT::NodeStatus::IDLE);
+    endGoal();
+    return feedback_status;
+  }
+  if (has_result) {
+    EE_LOG_DEBUG("action get result");
+    outcome_due = false;
+    clearGoalState();
+    return onResultReceived(wrapped_result);
+  }
+  setStatus(BT::NodeStatus::RUNNING);
+  return BT::NodeStatus::RUNNING;
+}
+
+template <class ActionT>
+bool Ros2ActionNode<ActionT>::goalResponseOverdue() const
+{
+  const auto timeout = rclcpp::Duration::from_seconds(action_timeout.count() / 1000.0);
+  return node->now() - goal_sent_time > timeout;
 }
 
 template <class ActionT>
@@ -410,7 +539,31 @@ void Ros2ActionNode<ActionT>::cancelGoal()
     return;
   }
   const CancellingReset reset(cancelling);
+  pollAbandonedGoals();
   private_executor.cancel();
+  if (!rclcpp::ok()) {
+    // Once ROS is down nothing reaches the server.
+    abandonPendingGoal();
+    goal_handle.reset();
+    return;
+  }
+  if (!goal_handle && pending_goal_handle.valid()) {
+    // The server can only be told about a goal it has accepted.
+    if (!private_executor.is_spinning()) {
+      const auto due = std::chrono::nanoseconds(action_timeout) -
+                       std::chrono::nanoseconds((node->now() - goal_sent_time).nanoseconds());
+      if (due > std::chrono::nanoseconds(0)) {
+        private_executor.spin_until_future_complete(pending_goal_handle, due);
+      }
+    }
+    if (pending_goal_handle.wait_for(std::chrono::seconds(0)) == std::future_status::ready) {
+      goal_handle = pending_goal_handle.get();
+      goal_in_flight = true;
+      pending_goal_handle = {};
+    } else {
+      abandonPendingGoal();
+    }
+  }
   if (!goal_handle) {
     return;
   }
@@ -434,6 +587,90 @@ void Ros2ActionNode<ActionT>::cancelGoal()
     }
   }
   goal_handle.reset();
+}
+
+template <class ActionT>
+void Ros2ActionNode<ActionT>::endGoal()
+{
+  // A result that comes during the cancel's wait still counts.
+  cancelGoal();
+  if (outcome_due && has_result) {
+    outcome_due = false;
+    const WrappedResult result = wrapped_result;
+    clearGoalState();
+    onResultReceived(result);
+    return;
+  }
+  reportGoalLost();
+  clearGoalState();
+}
+
+template <class ActionT>
+void Ros2ActionNode<ActionT>::reportGoalLost()
+{
+  if (outcome_due) {
+    outcome_due = false;
+    onGoalLost(goal_cmd);
+  }
+}
+
+template <class ActionT>
+void Ros2ActionNode<ActionT>::abandonPendingGoal()
+{
+  if (pending_goal_handle.valid()) {
+    abandoned_goals.push_back(pending_goal_handle);
+    pending_goal_handle = {};
+  }
+}
+
+template <class ActionT>
+void Ros2ActionNode<ActionT>::pollAbandonedGoals()
+{
+  if (abandoned_goals.empty()) {
+    return;
+  }
+  if (!private_executor.is_spinning()) {
+    private_executor.spin_some(std::chrono::nanoseconds(0));
+  }
+  cancelAcceptedAbandonedGoals();
+}
+
+template <class ActionT>
+void Ros2ActionNode<ActionT>::cancelAcceptedAbandonedGoals()
+{
+  for (auto goal = abandoned_goals.begin(); goal != abandoned_goals.end();) {
+    if (goal->wait_for(std::chrono::seconds(0)) != std::future_status::ready) {
+      ++goal;
+      continue;
+    }
+    const auto handle = goal->get();
+    goal = abandoned_goals.erase(goal);
+    if (!handle) {
+      continue;
+    }
+    try {
+      // Not waited for: the request is on its way, and its answer changes nothing here.
+      action_client->async_cancel_goal(handle);
+      EE_LOG_DEBUG("action late accepted goal cancelled");
+    } catch (const rclcpp_action::exceptions::UnknownGoalHandleError &) {
+      EE_LOG_DEBUG("action late accepted goal already finished");
+    }
+  }
+}
+
+template <class ActionT>
+void Ros2ActionNode<ActionT>::settleAbandonedGoals(std::chrono::nanoseconds timeout)
+{
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  for (const auto & goal : abandoned_goals) {
+    const auto left = deadline - std::chrono::steady_clock::now();
+    if (left <= std::chrono::nanoseconds(0) || private_executor.is_spinning()) {
+      break;
+    }
+    private_executor.spin_until_future_complete(goal, left);
+  }
+  cancelAcceptedAbandonedGoals();
+  abandoned_goals.clear();
 }
 
 template <class ActionT>

@@ -18,6 +18,14 @@ namespace execute_engine
 // Security goals carrying the request's security_value. Any other command is refused and
 // counted as a failure. Once the goal's result is in, the node reports SUCCESS whatever the
 // server decided; nothing is published.
+//
+// Each obstacle request is ticked once, and is a goal of its own: a tick for a request other
+// than the one whose goal the node holds cancels that goal (waiting up to the action timeout
+// for the answer) and sends the new request's goal, also while the earlier one runs. The tick
+// waits for the goal response, so that its request's counters tell the outcome: a success for
+// an accepted goal; a failure for a server not found or silent (FAILURE), and for a goal the
+// server refuses (raised, which the engine counts). The goal held is cancelled by halt. A
+// request ticked again follows its goal as the base does.
 class SecurityTreeNode : public Ros2ActionNode<velmarin_protocol::action::Security>
 {
 public:
@@ -28,6 +36,16 @@ public:
   // Runs the handler of the current command on `goal` and counts its result; a command without
   // a handler counts as a failure.
   bool fillGoal(Goal & goal) override;
+
+  // Starts a new goal for a new obstacle request (see above), else as the base.
+  BT::NodeStatus tick() override;
+
+  // Counts a failure for a server not found or a goal response that did not come (a goal
+  // fillGoal refused is counted there); FAILURE.
+  BT::NodeStatus onActionError(int32_t error_code) override;
+
+  // True: a request is answered by its own goal's acceptance.
+  bool awaitsGoalResponse() const override;
 
   // SUCCESS for every result.
   BT::NodeStatus onResultReceived(const WrappedResult & result) override;
@@ -42,6 +60,8 @@ public:
 
 private:
   CmdHandlerTable<Goal &> cmd_handlers_;
+  // The request whose goal the node holds or last held.
+  std::shared_ptr<const ExecuteEngine::Request> goal_request_;
 };
 
 }  // namespace execute_engine
