@@ -19,8 +19,9 @@ set -u
 
 # On the real middleware, tests of concurrent runs on this machine would see each other's
 # nodes: each run takes a DDS domain of its own, held by a lock until it ends. The tests of
-# one run go one after the other, so they share it.
+# one run go one after the other, so they share it. No test talks beyond this machine.
 if using_real_libraries; then
+  export ROS_LOCALHOST_ONLY=1
   domain=""
   for candidate in $(seq 100 229); do
     exec {domain_lock}>"${TMPDIR:-/tmp}/velmarin-ros-domain-${candidate}.lock"
