@@ -28,9 +28,15 @@ public:
   BackgroundExecutor & operator=(const BackgroundExecutor &) = delete;
 
   void AddNode(const rclcpp::Node::SharedPtr & node);
+  // Spinning pauses while the node leaves: real Humble's multi-threaded executor may still use
+  // the guard conditions of a node removed while it spins once that node is destroyed.
+  // Callbacks in progress are waited for, so none may wait on the test thread.
   void RemoveNode(const rclcpp::Node::SharedPtr & node);
 
 private:
+  void StartSpinning();
+  void StopSpinning();
+
   rclcpp::executors::MultiThreadedExecutor executor_;
   std::future<void> spin_finished_;
   std::thread spinner_;
