@@ -8,6 +8,7 @@
 #include <future>
 #include <memory>
 #include <thread>
+#include <vector>
 
 #include "rclcpp/rclcpp.hpp"
 
@@ -28,16 +29,19 @@ public:
   BackgroundExecutor & operator=(const BackgroundExecutor &) = delete;
 
   void AddNode(const rclcpp::Node::SharedPtr & node);
-  // Spinning pauses while the node leaves: real Humble's multi-threaded executor may still use
-  // the guard conditions of a node removed while it spins once that node is destroyed.
-  // Callbacks in progress are waited for, so none may wait on the test thread.
+  // Spinning pauses while the node leaves, and the other nodes move to a fresh executor: real
+  // Humble's executor keeps the guard condition of every group but the last of a removed node,
+  // and fails on it once the node is destroyed. Callbacks in progress are waited for, so none
+  // may wait on the calling thread. After a shutdown the node only leaves.
   void RemoveNode(const rclcpp::Node::SharedPtr & node);
 
 private:
   void StartSpinning();
   void StopSpinning();
 
-  rclcpp::executors::MultiThreadedExecutor executor_;
+  const size_t threads_;
+  std::unique_ptr<rclcpp::executors::MultiThreadedExecutor> executor_;
+  std::vector<rclcpp::Node::WeakPtr> nodes_;
   std::future<void> spin_finished_;
   std::thread spinner_;
 };
