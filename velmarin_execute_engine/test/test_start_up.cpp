@@ -83,7 +83,8 @@ protected:
     caller_.reset();
   }
 
-  // Starts a navigation goal and waits until the node follows it.
+  // Starts a navigation goal and waits until the node follows it and the server has taken it
+  // on (a server answers a goal before it knows it, and ignores a cancel that comes between).
   void Navigate()
   {
     auto move = std::make_shared<RobotCommon::Request>();
@@ -94,6 +95,7 @@ protected:
     ASSERT_EQ(answer.wait_for(30s), std::future_status::ready);
     ASSERT_TRUE(planner_->WaitForGoals(1, 10s));
     ASSERT_TRUE(RosLogCapture::WaitFor("Goal accepted by server, waiting for result", 10s));
+    ASSERT_TRUE(planner_->PublishFeedback(0, velmarin_protocol::action::Planner::Feedback(), 10s));
   }
 
   static void StopTheWay(Stop stop)

@@ -22,7 +22,9 @@ BackgroundExecutor::~BackgroundExecutor() { StopSpinning(); }
 
 void BackgroundExecutor::AddNode(const rclcpp::Node::SharedPtr & node)
 {
-  executor_->add_node(node);
+  if (executor_) {
+    executor_->add_node(node);
+  }
   nodes_.push_back(node);
 }
 
@@ -34,12 +36,12 @@ void BackgroundExecutor::RemoveNode(const rclcpp::Node::SharedPtr & node)
       nodes_.begin(), nodes_.end(),
       [&node](const rclcpp::Node::WeakPtr & weak) { return weak.lock() == node; }),
     nodes_.end());
+  executor_.reset();
   if (!rclcpp::ok()) {
-    // No executor can be made any more, and nothing spins again.
-    executor_->remove_node(node, false);
+    // No executor can be made any more and nothing spins again: every node is let go, so that
+    // no entity of theirs (a goal handle ending, say) acts on ROS after the shutdown.
     return;
   }
-  executor_.reset();
   executor_ =
     std::make_unique<rclcpp::executors::MultiThreadedExecutor>(rclcpp::ExecutorOptions(), threads_);
   for (const auto & weak : nodes_) {

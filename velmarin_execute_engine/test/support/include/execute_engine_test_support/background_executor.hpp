@@ -32,7 +32,8 @@ public:
   // Spinning pauses while the node leaves, and the other nodes move to a fresh executor: real
   // Humble's executor keeps the guard condition of every group but the last of a removed node,
   // and fails on it once the node is destroyed. Callbacks in progress are waited for, so none
-  // may wait on the calling thread. After a shutdown the node only leaves.
+  // may wait on the calling thread. After a shutdown the executor is dropped instead (real
+  // rclcpp keeps the entities it last waited on alive until then) and nothing spins again.
   void RemoveNode(const rclcpp::Node::SharedPtr & node);
 
 private:
