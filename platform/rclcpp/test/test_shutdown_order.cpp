@@ -17,7 +17,7 @@ TEST(ShutdownOrder, PreShutdownCallbacksRunWhileTheContextIsStillValid)
   rclcpp::init(0, nullptr, rclcpp::InitOptions(), rclcpp::SignalHandlerOptions::None);
   auto context = rclcpp::contexts::get_global_default_context();
   std::vector<std::string> order;
-  context->add_on_shutdown_callback([&order] { order.push_back("on shutdown"); });
+  auto on = context->add_on_shutdown_callback([&order] { order.push_back("on shutdown"); });
   auto pre = context->add_pre_shutdown_callback(
     [&order] { order.push_back(rclcpp::ok() ? "pre, valid" : "pre, invalid"); });
   auto removed = context->add_pre_shutdown_callback([&order] { order.push_back("removed"); });
@@ -27,7 +27,9 @@ TEST(ShutdownOrder, PreShutdownCallbacksRunWhileTheContextIsStillValid)
 
   rclcpp::shutdown();
   EXPECT_EQ(order, (std::vector<std::string>{"pre, valid", "on shutdown"}));
+  // Both kinds stay registered for later initialisations until removed.
   EXPECT_TRUE(context->remove_pre_shutdown_callback(pre));
+  EXPECT_TRUE(context->remove_on_shutdown_callback(on));
 }
 
 TEST(ShutdownOrder, TemporaryExecutorsCannotBeMadeAfterShutdown)
