@@ -20,9 +20,11 @@ DEBIAN_PACKAGES=(
   libgtest-dev libbenchmark-dev
 )
 
-# Parses "--sanitizer none|asan|tsan" into VARIANT and the flags of that build.
+# Parses "--sanitizer none|asan|tsan" or "--real" into VARIANT and the flags of that build.
+# "--real" builds against the real ROS 2 Humble and BehaviorTree.CPP 3.8 (no stand-ins).
 parse_variant() {
   VARIANT=plain
+  local sanitizer_given=0 real_given=0
   while [[ $# -gt 0 ]]; do
     case "$1" in
       --sanitizer)
@@ -33,14 +35,20 @@ parse_variant() {
           tsan) VARIANT=tsan ;;
           *) echo "unknown sanitizer '$2' (none, asan or tsan)" >&2; exit 2 ;;
         esac
+        sanitizer_given=1
         shift 2 ;;
+      --real) VARIANT=real; real_given=1; shift ;;
       *) echo "unknown option '$1'" >&2; exit 2 ;;
     esac
   done
+  if [[ "${sanitizer_given}" -eq 1 && "${real_given}" -eq 1 ]]; then
+    echo "--real builds without sanitizers: the real libraries are not instrumented" >&2
+    exit 2
+  fi
   # GCC 12 reports false maybe-uninitialized warnings inside libstdc++ once instrumented;
   # the plain build keeps that warning as an error.
   case "${VARIANT}" in
-    plain) SANITIZER_FLAGS="" ;;
+    plain|real) SANITIZER_FLAGS="" ;;
     asan) SANITIZER_FLAGS="-fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer -Wno-maybe-uninitialized" ;;
     tsan) SANITIZER_FLAGS="-fsanitize=thread -fno-omit-frame-pointer -Wno-maybe-uninitialized" ;;
   esac
@@ -48,11 +56,46 @@ parse_variant() {
   INSTALL_BASE="${REPO_ROOT}/install/${VARIANT}"
 }
 
-# The stand-ins under platform/ are built only where ROS 2 Humble is absent.
+# The env script of the real libraries that ../shared/tools/real-humble builds (once per machine,
+# cached), or nothing where that tool is absent.
+real_humble_env_script() {
+  local tool="${REPO_ROOT}/../shared/tools/real-humble"
+  [[ -x "${tool}" ]] || return 0
+  "${tool}"
+}
+
+# True where the real libraries can be had: installed, or buildable by real-humble.
+real_libraries_available() {
+  [[ -f "${HUMBLE_SETUP}" || -x "${REPO_ROOT}/../shared/tools/real-humble" ]]
+}
+
+# True when the sourced underlay provides ROS 2 Humble itself.
+using_real_libraries() {
+  [[ "${VARIANT}" == real || -f "${HUMBLE_SETUP}" ]]
+}
+
+# True when the sourced underlay already holds the ament package $1.
+underlay_has_package() {
+  local prefix
+  local IFS=:
+  for prefix in ${AMENT_PREFIX_PATH:-}; do
+    [[ -e "${prefix}/share/ament_index/resource_index/packages/$1" ]] && return 0
+  done
+  return 1
+}
+
+# The system packages, and what of platform/ the underlay does not provide: on real libraries
+# only nav2_msgs (where missing) and the conformance tests; otherwise every stand-in.
+# Call after source_underlay.
 workspace_base_paths() {
   local paths=("${REPO_ROOT}"/velmarin_*)
-  if [[ ! -f "${HUMBLE_SETUP}" ]]; then
-    local dir
+  local dir
+  if using_real_libraries; then
+    underlay_has_package nav2_msgs || paths+=("${REPO_ROOT}/platform/nav2_msgs")
+    if [[ -d "${REPO_ROOT}/platform/conformance" ]]; then
+      paths+=("${REPO_ROOT}/platform/conformance")
+    fi
+  else
     for dir in "${REPO_ROOT}"/platform/*/; do
       paths+=("${dir%/}")
     done
@@ -60,11 +103,23 @@ workspace_base_paths() {
   echo "${paths[@]}"
 }
 
+# Sources ROS 2 Humble where the variant builds against it: /opt/ros/humble when installed,
+# else (for --real) the libraries real-humble builds, with a loopback-only DDS.
 source_underlay() {
+  local setup=""
   if [[ -f "${HUMBLE_SETUP}" ]]; then
+    setup="${HUMBLE_SETUP}"
+  elif [[ "${VARIANT}" == real ]]; then
+    setup="$(real_humble_env_script)"
+    if [[ -z "${setup}" ]]; then
+      echo "--real needs ROS 2 Humble in /opt/ros/humble or ../shared/tools/real-humble" >&2
+      exit 2
+    fi
+  fi
+  if [[ -n "${setup}" ]]; then
     set +u
     # shellcheck disable=SC1090
-    source "${HUMBLE_SETUP}"
+    source "${setup}"
     set -u
   fi
 }

@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
 # Builds if needed, then runs every test of every package and prints ctest's summary per
 # package and one total line. Exits non-zero on any failure.
-# Usage: scripts/test.sh [--sanitizer none|asan|tsan]
+# Usage: scripts/test.sh [--sanitizer none|asan|tsan | --real]
+#   --real  builds the system packages against the real ROS 2 Humble and BehaviorTree.CPP 3.8
+#           (/opt/ros/humble where installed, else what ../shared/tools/real-humble builds) and
+#           runs their tests and the conformance tests of platform/conformance there.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 parse_variant "$@"
@@ -13,6 +16,25 @@ set +u
 # shellcheck disable=SC1091
 source "${INSTALL_BASE}/setup.bash"
 set -u
+
+# On the real middleware, tests of concurrent runs on this machine would see each other's
+# nodes: each run takes a DDS domain of its own, held by a lock until it ends. The tests of
+# one run go one after the other, so they share it. No test talks beyond this machine.
+if using_real_libraries; then
+  export ROS_LOCALHOST_ONLY=1
+  domain=""
+  for candidate in $(seq 100 229); do
+    exec {domain_lock}>"${TMPDIR:-/tmp}/velmarin-ros-domain-${candidate}.lock"
+    if flock -n "${domain_lock}"; then
+      domain="${candidate}"
+      break
+    fi
+    exec {domain_lock}>&-
+  done
+  [[ -n "${domain}" ]] || { echo "no free ROS_DOMAIN_ID in 100..229" >&2; exit 1; }
+  export ROS_DOMAIN_ID="${domain}"
+  echo "Testing on ROS_DOMAIN_ID ${ROS_DOMAIN_ID}"
+fi
 
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:strict_string_checks=1"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"

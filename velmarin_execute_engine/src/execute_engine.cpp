@@ -376,4 +376,13 @@ void ExecuteEngine::SetErrorCode(int32_t code)
 
 bool ExecuteEngine::IsTicking() const { return running_; }
 
+void ExecuteEngine::Release()
+{
+  StopTicking();
+  std::lock_guard<TicketLock> guard(tick_lock_);
+  HaltTree();
+  tree_ = BT::Tree();
+  node_.reset();
+}
+
 }  // namespace execute_engine

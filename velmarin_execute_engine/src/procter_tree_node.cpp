@@ -52,7 +52,7 @@ ProcterTreeNode::ProcterTreeNode(const std::string & name, const BT::NodeConfigu
     {7, std::bind(&ProcterTreeNode::Preempt, this, std::placeholders::_1)},
     {201, std::bind(&ProcterTreeNode::ProcterWork, this, std::placeholders::_1)},
   },
-  procter_node_(std::make_shared<rclcpp::Node>("execute_engine_procter_node"))
+  procter_node_(common_util::MakePrivateNode("execute_engine_procter_node"))
 {
 }
 

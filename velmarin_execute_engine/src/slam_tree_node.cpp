@@ -84,7 +84,7 @@ SlamTreeNode::SlamTreeNode(const std::string & name, const BT::NodeConfiguration
   delete_trajectory_srv_("map_delete_trajectory"),
   loc_get_trajectory_states_srv_("loc_get_trajectory_states"),
   map_get_trajectory_states_srv_("map_get_trajectory_states"),
-  slam_node_(std::make_shared<rclcpp::Node>("execute_engine_slam_node"))
+  slam_node_(common_util::MakePrivateNode("execute_engine_slam_node"))
 {
 }
 

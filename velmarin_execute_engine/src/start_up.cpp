@@ -5,12 +5,15 @@
 
 #include <ament_index_cpp/get_package_share_directory.hpp>
 
+#include <chrono>
 #include <exception>
 #include <functional>
+#include <future>
 #include <iostream>
 #include <memory>
 #include <string>
 #include <thread>
+#include <utility>
 
 #include "common_util/constants.hpp"
 #include "common_util/log_holder.hpp"
@@ -33,6 +36,9 @@ constexpr int kLogLevelDebug = 1;
 constexpr char kPackageName[] = "velmarin_execute_engine";
 constexpr char kMainNodeName[] = "execute_engine_main_node";
 constexpr char kServiceName[] = "execute_robot";
+// Longer than the action nodes' cancel timeout, so a silent server does not cut the cancel
+// short; shorter than a blocking service call in progress, which the shutdown then interrupts.
+constexpr std::chrono::seconds kReleaseBeforeShutdown{6};
 
 int FailStartUp(const std::string & reason)
 {
@@ -40,9 +46,55 @@ int FailStartUp(const std::string & reason)
     std::cout << reason << std::endl;
   }
   std::cout << "execute engine init failed" << std::endl;
+  g_execute_engine->Release();
   rclcpp::shutdown();
   return -1;
 }
+
+// Releases the engine when ROS shuts down, whoever shuts it down (a signal, or a call of
+// rclcpp::shutdown), before the context goes down, so that a running goal is still cancelled
+// at its server; and at the latest when this object goes, so that nothing of the engine
+// outlives start-up.
+class EngineReleaseOnShutdown
+{
+public:
+  EngineReleaseOnShutdown()
+  : context_(rclcpp::contexts::get_global_default_context()),
+    handle_(context_->add_pre_shutdown_callback([this] { ReleaseBeforeShutdown(); }))
+  {
+  }
+
+  ~EngineReleaseOnShutdown()
+  {
+    context_->remove_pre_shutdown_callback(handle_);
+    if (releasing_.joinable()) {
+      releasing_.join();
+    }
+    g_execute_engine->Release();
+  }
+
+  EngineReleaseOnShutdown(const EngineReleaseOnShutdown &) = delete;
+  EngineReleaseOnShutdown & operator=(const EngineReleaseOnShutdown &) = delete;
+
+private:
+  // Runs inside the shutdown. The release waits for a tick in progress, which a blocking
+  // service call may hold for minutes: past the bound the shutdown goes on and interrupts that
+  // call, and the release ends afterwards.
+  void ReleaseBeforeShutdown()
+  {
+    std::promise<void> released;
+    std::future<void> done = released.get_future();
+    releasing_ = std::thread([released = std::move(released)]() mutable {
+      g_execute_engine->Release();
+      released.set_value();
+    });
+    done.wait_for(kReleaseBeforeShutdown);
+  }
+
+  rclcpp::Context::SharedPtr context_;
+  rclcpp::PreShutdownCallbackHandle handle_;
+  std::thread releasing_;
+};
 
 }  // namespace
 
@@ -93,9 +145,12 @@ int ServeExecuteRobot()
   }
   std::cout << "after advertiseService" << std::endl;
 
-  executor->add_node(main_node);
-  executor->add_node(topic_node);
-  executor->spin();
+  {
+    EngineReleaseOnShutdown release_on_shutdown;
+    executor->add_node(main_node);
+    executor->add_node(topic_node);
+    executor->spin();
+  }
   rclcpp::shutdown();
   return 0;
 }

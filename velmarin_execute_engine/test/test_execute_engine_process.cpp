@@ -130,10 +130,35 @@ public:
     return exit_status_;
   }
 
+  // True once the main thread sleeps, as it does in the executor's wait once start-up is
+  // complete (a few looks in a row, so a brief wait on a lock does not count); false after
+  // `timeout`. Real Humble may hang on a signal that finds the main thread allocating.
+  bool WaitUntilServing(std::chrono::milliseconds timeout) const
+  {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    for (int asleep = 0; asleep < 3; asleep = MainThreadSleeps() ? asleep + 1 : 0) {
+      if (std::chrono::steady_clock::now() >= deadline) {
+        return false;
+      }
+      ::usleep(5000);
+    }
+    return true;
+  }
+
   void Signal(int signal_number) { ::kill(pid_, signal_number); }
   const std::vector<std::string> & lines() const { return lines_; }
 
 private:
+  bool MainThreadSleeps() const
+  {
+    const std::string pid = std::to_string(pid_);
+    std::string stat;
+    std::getline(std::ifstream("/proc/" + pid + "/task/" + pid + "/stat"), stat);
+    // "pid (name) state ...", where the name may hold blanks and parentheses.
+    const size_t name_end = stat.rfind(')');
+    return name_end != std::string::npos && name_end + 2 < stat.size() && stat[name_end + 2] == 'S';
+  }
+
   bool ReadSome(std::chrono::steady_clock::time_point deadline)
   {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -174,6 +199,7 @@ TEST(ExecuteEngineProcess, StartsWithThreeProgressLinesAndStopsCleanlyOnSignals)
     SCOPED_TRACE(signal_number);
     EngineProcess process(prefix.path());
     ASSERT_TRUE(process.WaitForLine("after advertiseService", 30s));
+    ASSERT_TRUE(process.WaitUntilServing(10s));
     process.Signal(signal_number);
     const auto status = process.WaitForExit(1s);
     ASSERT_TRUE(status.has_value()) << "still running a second after the signal";

@@ -128,11 +128,11 @@ protected:
     log_->Clear();
   }
 
+  // Running goals are cancelled while their servers still answer, and the peers stop before
+  // ROS goes down, so that none of them acts on ROS after the shutdown.
   void TearDown() override
   {
-    rclcpp::shutdown();
-    ASSERT_EQ(served_.wait_for(30s), std::future_status::ready);
-    EXPECT_EQ(served_.get(), 0);
+    g_execute_engine->Release();
     client_.reset();
     reach_recorder_.reset();
     security_.reset();
@@ -143,6 +143,9 @@ protected:
     map_server_.reset();
     peers_.reset();
     caller_.reset();
+    rclcpp::shutdown();
+    ASSERT_EQ(served_.wait_for(30s), std::future_status::ready);
+    EXPECT_EQ(served_.get(), 0);
   }
 
   // A request with the payload its command needs: one navigation point, a map, device

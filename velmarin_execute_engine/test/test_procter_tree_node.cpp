@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <memory>
 #include <string>
 #include <vector>
@@ -98,6 +99,8 @@ TEST_F(ProcterTreeNodeTest, RefusedOrUnservedSettingsFailKeepingTheFirstErrorCod
   TickPrinted(TickOutcome{NodeStatus::FAILURE, 0, 1, 7}, 7);
 
   controller_.reset();
+  ASSERT_TRUE(execute_engine_test_support::WaitUntilServiceGone<BottomInteract>(
+    node_, "bottom_operate", std::chrono::seconds(10)));
   TickPrinted(TickOutcome{NodeStatus::FAILURE, 0, 1, 0});
   EXPECT_EQ(log_->Count(" server:bottom_operate not exist"), 1u);
   EXPECT_EQ(log_->Count("Issue procter operate failed"), 1u);

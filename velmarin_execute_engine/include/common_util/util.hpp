@@ -7,10 +7,13 @@
 #include <atomic>
 #include <chrono>
 #include <future>
+#include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "common_util/log_holder.hpp"
+#include "rclcpp/exceptions.hpp"
 #include "rclcpp/rclcpp.hpp"
 #include "rosidl_runtime_cpp/message_initialization.hpp"
 
@@ -35,10 +38,29 @@ public:
   std::shared_ptr<typename S::Response> response;
 };
 
+// A new node for the private use of one tree node, named `name` while no other node made here
+// under that name is alive, else `name` followed by "_2", "_3" and so on (the first number
+// free): several tree nodes of one type then put distinct names on the graph, and each keeps
+// a node of its own to spin.
+inline std::shared_ptr<rclcpp::Node> MakePrivateNode(const std::string & name)
+{
+  static std::mutex mutex;
+  static std::map<std::string, std::weak_ptr<rclcpp::Node>> made;
+  std::lock_guard<std::mutex> lock(mutex);
+  std::string free_name = name;
+  for (int number = 2; !made[free_name].expired(); ++number) {
+    free_name = name + "_" + std::to_string(number);
+  }
+  auto node = std::make_shared<rclcpp::Node>(free_name);
+  made[free_name] = node;
+  return node;
+}
+
 // Blocking call through a temporary client on `node`, which must belong to no executor: waits
 // up to `service_timeout` for the service, sends `holder.request` and spins `node` on the
 // calling thread for up to `response_timeout`. True only when the reply arrived; it is then
-// moved into `holder.response`. Every failure is logged. One call at a time per node.
+// moved into `holder.response`. Every failure is logged; a ROS shutdown before or during the
+// spin gives false with an "interrupted" line. One call at a time per node.
 template <typename S>
 bool SyncCallService(
   std::shared_ptr<rclcpp::Node> node, std::string service_name, ServiceCallHolder<S> & holder,
@@ -63,8 +85,16 @@ bool SyncCallService(
   }
 
   auto pending = client->async_send_request(holder.request);
-  const rclcpp::FutureReturnCode outcome =
-    rclcpp::spin_until_future_complete(node_base, pending.future, response_timeout);
+  rclcpp::FutureReturnCode outcome = rclcpp::FutureReturnCode::INTERRUPTED;
+  try {
+    outcome = rclcpp::spin_until_future_complete(node_base, pending.future, response_timeout);
+  } catch (const rclcpp::exceptions::RCLError &) {
+    // A shutdown that comes after the send leaves no valid context to make the spin's
+    // executor in: that is an interruption, anything else is not ours to hide.
+    if (rclcpp::ok()) {
+      throw;
+    }
+  }
   if (outcome == rclcpp::FutureReturnCode::SUCCESS) {
     holder.response = pending.future.get();
     return true;

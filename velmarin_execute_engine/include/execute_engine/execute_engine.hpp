@@ -180,6 +180,12 @@ private:
   TicketLock tick_lock_;
   // Kept joinable only so it can be waited for before a new one starts and at exit.
   std::thread tick_thread_;
+
+public:
+  // Stops the ticking thread, halts the tree (a running goal is cancelled at its server, which
+  // needs ROS still up) and destroys the tree and the node given to Init, so that nothing of
+  // the engine outlives a ROS shutdown. Waits for a tick in progress. Init may follow.
+  void Release();
 };
 
 }  // namespace execute_engine

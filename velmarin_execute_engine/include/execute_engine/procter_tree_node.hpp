@@ -21,7 +21,8 @@ namespace execute_engine
 // Always returns FAILURE to the tree; the request's response follows the counters.
 //
 // The device service is called through a private node, "execute_engine_procter_node", that no
-// executor holds: each call spins it on the thread that ticks the tree.
+// executor holds: each call spins it on the thread that ticks the tree. A "Procter" made while
+// another lives gets "execute_engine_procter_node_2" and so on (the deployment tree holds two).
 class ProcterTreeNode : public BT::SyncActionNode
 {
 public:

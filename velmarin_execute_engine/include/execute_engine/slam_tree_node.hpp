@@ -26,8 +26,9 @@ namespace execute_engine
 //
 // The node keeps no record of trajectories: the active one is the first in state 0 in the
 // peer's own report, asked for at every finish. Every call is a blocking call through the
-// private node "execute_engine_slam_node", which no executor holds, so a command blocks the
-// ticking thread for as long as its calls take (the save and the delete up to 100 minutes).
+// private node "execute_engine_slam_node" ("_2" and so on appended for a "Slam" made while
+// another lives), which no executor holds, so a command blocks the ticking thread for as long
+// as its calls take (the save and the delete up to 100 minutes).
 // A failed call ends the command: no later call of it is made.
 class SlamTreeNode : public BT::SyncActionNode
 {

@@ -12,6 +12,10 @@ namespace execute_engine
 // "execute_engine_main_node" with a multi-threaded executor until ROS shuts down, then shuts
 // ROS down. Progress goes to standard output ("tree_path = ...", "after global engine init",
 // "after advertiseService").
+// Whoever shuts ROS down (a signal, or a call of rclcpp::shutdown), the engine is halted
+// before the context goes down, so a running navigation or obstacle goal is cancelled at its
+// server (the shutdown waits up to 6 s for that). Once this returns, the engine holds no
+// tree, node or client, so ROS can be initialised and this run again in the same process.
 // Returns 0 after shutdown. When start-up fails before the service exists, writes the reason
 // and "execute engine init failed" to standard output, shuts ROS down and returns -1.
 int ServeExecuteRobot();

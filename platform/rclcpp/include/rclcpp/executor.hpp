@@ -206,7 +206,7 @@ private:
   std::vector<rclcpp::CallbackGroup::SharedPtr> held_groups();
 
   std::shared_ptr<detail::WakeSignal> wake_signal_;
-  rclcpp::Context::OnShutdownCallbackHandle shutdown_callback_handle_;
+  rclcpp::OnShutdownCallbackHandle shutdown_callback_handle_;
 
   std::mutex mutex_;
   WeakGroupsToNodes weak_groups_associated_with_executor_to_nodes_;

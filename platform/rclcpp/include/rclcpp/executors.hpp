@@ -14,6 +14,14 @@
 namespace rclcpp
 {
 
+namespace detail
+{
+/// Throws RCLError when the default context is not valid. Real rclcpp cannot make an executor
+/// then (its guard conditions need a valid context), so the free spin functions, which make a
+/// temporary one, throw after shutdown.
+void throw_if_no_temporary_executor();
+}  // namespace detail
+
 /// Run the node's ready work once with a temporary single-threaded executor.
 void spin_some(rclcpp::node_interfaces::NodeBaseInterface::SharedPtr node_ptr);
 void spin_some(rclcpp::Node::SharedPtr node_ptr);
@@ -52,12 +60,14 @@ rclcpp::FutureReturnCode spin_node_until_future_complete(
 }  // namespace executors
 
 /// Spin the node with a temporary single-threaded executor that holds it only for this call.
-/** Throws the add_node error when another executor holds the node. */
+/** Throws the add_node error when another executor holds the node, and RCLError once ROS is
+ *  shut down (the executor cannot be made then). */
 template <typename FutureT, typename TimeRepT = int64_t, typename TimeT = std::milli>
 rclcpp::FutureReturnCode spin_until_future_complete(
   rclcpp::node_interfaces::NodeBaseInterface::SharedPtr node_ptr, const FutureT & future,
   std::chrono::duration<TimeRepT, TimeT> timeout = std::chrono::duration<TimeRepT, TimeT>(-1))
 {
+  detail::throw_if_no_temporary_executor();
   rclcpp::executors::SingleThreadedExecutor executor;
   return executors::spin_node_until_future_complete<FutureT>(executor, node_ptr, future, timeout);
 }

@@ -35,7 +35,7 @@ public:
 private:
   rclcpp::Context & context_;
   detail::Graph::ChangeListenerId listener_;
-  rclcpp::Context::OnShutdownCallbackHandle shutdown_handle_;
+  rclcpp::OnShutdownCallbackHandle shutdown_handle_;
 };
 
 }  // namespace

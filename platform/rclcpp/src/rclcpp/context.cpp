@@ -1,6 +1,7 @@
 #include "rclcpp/context.hpp"
 
 #include <algorithm>
+#include <string>
 #include <utility>
 
 #include "rclcpp/contexts/default_context.hpp"
@@ -75,6 +76,13 @@ void Context::init(int argc, char const * const * argv, const rclcpp::InitOption
     if (valid_.load()) {
       throw ContextAlreadyInitialized();
     }
+    // Real rclcpp finalises the previous initialisation here, which its middleware refuses to
+    // do under live nodes (it ends the process).
+    if (live_nodes_.load() != 0) {
+      throw rclcpp::exceptions::RCLError(
+        "Not all nodes were finished before finishing the context: " +
+        std::to_string(live_nodes_.load()) + " node(s) of the previous initialisation alive");
+    }
     init_options_ = init_options;
     shutdown_reason_.clear();
     if (init_options_.auto_initialize_logging() && rcutils_logging_initialize() != RCUTILS_RET_OK) {
@@ -104,11 +112,18 @@ std::string Context::shutdown_reason() const
 
 bool Context::shutdown(const std::string & reason)
 {
+  std::lock_guard<std::recursive_mutex> shutdown_lock(shutdown_mutex_);
+  if (!valid_.load()) {
+    return false;
+  }
+  {
+    std::lock_guard<std::mutex> lock(pre_shutdown_callbacks_mutex_);
+    for (const auto & callback : pre_shutdown_callbacks_) {
+      (*callback)();
+    }
+  }
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (!valid_.load()) {
-      return false;
-    }
     valid_.store(false);
     shutdown_reason_ = reason;
   }
@@ -126,42 +141,80 @@ Context::OnShutdownCallback Context::on_shutdown(OnShutdownCallback callback)
   return callback;
 }
 
-Context::OnShutdownCallbackHandle Context::add_on_shutdown_callback(OnShutdownCallback callback)
+OnShutdownCallbackHandle Context::add_on_shutdown_callback(OnShutdownCallback callback)
 {
-  auto callback_shared_ptr = std::make_shared<OnShutdownCallback>(std::move(callback));
-  {
-    std::lock_guard<std::mutex> lock(on_shutdown_callbacks_mutex_);
-    on_shutdown_callbacks_.push_back(callback_shared_ptr);
-  }
-  OnShutdownCallbackHandle handle;
-  handle.callback = callback_shared_ptr;
-  return handle;
+  return add_callback(on_shutdown_callbacks_, on_shutdown_callbacks_mutex_, std::move(callback));
 }
 
 bool Context::remove_on_shutdown_callback(const OnShutdownCallbackHandle & callback_handle)
 {
-  auto callback = callback_handle.callback.lock();
-  if (!callback) {
-    return false;
-  }
-  std::lock_guard<std::mutex> lock(on_shutdown_callbacks_mutex_);
-  auto it = std::find(on_shutdown_callbacks_.begin(), on_shutdown_callbacks_.end(), callback);
-  if (it == on_shutdown_callbacks_.end()) {
-    return false;
-  }
-  on_shutdown_callbacks_.erase(it);
-  return true;
+  return remove_callback(on_shutdown_callbacks_, on_shutdown_callbacks_mutex_, callback_handle);
 }
 
 std::vector<Context::OnShutdownCallback> Context::get_on_shutdown_callbacks() const
 {
-  std::lock_guard<std::mutex> lock(on_shutdown_callbacks_mutex_);
-  std::vector<OnShutdownCallback> callbacks;
-  for (const auto & callback : on_shutdown_callbacks_) {
-    callbacks.push_back(*callback);
-  }
-  return callbacks;
+  return copy_callbacks(on_shutdown_callbacks_, on_shutdown_callbacks_mutex_);
 }
+
+PreShutdownCallbackHandle Context::add_pre_shutdown_callback(PreShutdownCallback callback)
+{
+  return add_callback(pre_shutdown_callbacks_, pre_shutdown_callbacks_mutex_, std::move(callback));
+}
+
+bool Context::remove_pre_shutdown_callback(const PreShutdownCallbackHandle & callback_handle)
+{
+  return remove_callback(pre_shutdown_callbacks_, pre_shutdown_callbacks_mutex_, callback_handle);
+}
+
+std::vector<Context::PreShutdownCallback> Context::get_pre_shutdown_callbacks() const
+{
+  return copy_callbacks(pre_shutdown_callbacks_, pre_shutdown_callbacks_mutex_);
+}
+
+ShutdownCallbackHandle Context::add_callback(
+  CallbackList & callbacks, std::mutex & mutex, ShutdownCallbackHandle::ShutdownCallbackType cb)
+{
+  auto callback_shared_ptr =
+    std::make_shared<ShutdownCallbackHandle::ShutdownCallbackType>(std::move(cb));
+  {
+    std::lock_guard<std::mutex> lock(mutex);
+    callbacks.push_back(callback_shared_ptr);
+  }
+  ShutdownCallbackHandle handle;
+  handle.callback = callback_shared_ptr;
+  return handle;
+}
+
+bool Context::remove_callback(
+  CallbackList & callbacks, std::mutex & mutex, const ShutdownCallbackHandle & handle)
+{
+  auto callback = handle.callback.lock();
+  if (!callback) {
+    return false;
+  }
+  std::lock_guard<std::mutex> lock(mutex);
+  auto it = std::find(callbacks.begin(), callbacks.end(), callback);
+  if (it == callbacks.end()) {
+    return false;
+  }
+  callbacks.erase(it);
+  return true;
+}
+
+std::vector<ShutdownCallbackHandle::ShutdownCallbackType> Context::copy_callbacks(
+  const CallbackList & callbacks, std::mutex & mutex)
+{
+  std::lock_guard<std::mutex> lock(mutex);
+  std::vector<ShutdownCallbackHandle::ShutdownCallbackType> copies;
+  for (const auto & callback : callbacks) {
+    copies.push_back(*callback);
+  }
+  return copies;
+}
+
+void Context::node_created() { ++live_nodes_; }
+
+void Context::node_destroyed() { --live_nodes_; }
 
 bool Context::sleep_for(const std::chrono::nanoseconds & nanoseconds)
 {

@@ -101,7 +101,10 @@ NodeBase::NodeBase(
   }
   fully_qualified_name_ = namespace_ == "/" ? "/" + name_ : namespace_ + "/" + name_;
   default_callback_group_ = create_callback_group(rclcpp::CallbackGroupType::MutuallyExclusive);
+  context_->node_created();
 }
+
+NodeBase::~NodeBase() { context_->node_destroyed(); }
 
 const char * NodeBase::get_name() const { return name_.c_str(); }
 

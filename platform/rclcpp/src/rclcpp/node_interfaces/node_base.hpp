@@ -22,6 +22,10 @@ public:
   NodeBase(
     const std::string & node_name, const std::string & namespace_,
     rclcpp::Context::SharedPtr context);
+  ~NodeBase() override;
+
+  NodeBase(const NodeBase &) = delete;
+  NodeBase & operator=(const NodeBase &) = delete;
 
   const char * get_name() const override;
   const char * get_namespace() const override;

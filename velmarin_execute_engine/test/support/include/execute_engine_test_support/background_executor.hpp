@@ -8,6 +8,7 @@
 #include <future>
 #include <memory>
 #include <thread>
+#include <vector>
 
 #include "rclcpp/rclcpp.hpp"
 
@@ -28,10 +29,20 @@ public:
   BackgroundExecutor & operator=(const BackgroundExecutor &) = delete;
 
   void AddNode(const rclcpp::Node::SharedPtr & node);
+  // Spinning pauses while the node leaves, and the other nodes move to a fresh executor: real
+  // Humble's executor keeps the guard condition of every group but the last of a removed node,
+  // and fails on it once the node is destroyed. Callbacks in progress are waited for, so none
+  // may wait on the calling thread. After a shutdown the executor is dropped instead (real
+  // rclcpp keeps the entities it last waited on alive until then) and nothing spins again.
   void RemoveNode(const rclcpp::Node::SharedPtr & node);
 
 private:
-  rclcpp::executors::MultiThreadedExecutor executor_;
+  void StartSpinning();
+  void StopSpinning();
+
+  const size_t threads_;
+  std::unique_ptr<rclcpp::executors::MultiThreadedExecutor> executor_;
+  std::vector<rclcpp::Node::WeakPtr> nodes_;
   std::future<void> spin_finished_;
   std::thread spinner_;
 };

@@ -1,0 +1,72 @@
+// Copyright 2026 Velmarin developers
+// Licensed under the Apache License, Version 2.0
+
+#ifndef EXECUTE_ENGINE_TEST_SUPPORT__ROS_LOG_CAPTURE_HPP_
+#define EXECUTE_ENGINE_TEST_SUPPORT__ROS_LOG_CAPTURE_HPP_
+
+#include <rcutils/logging.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdarg>
+#include <cstdio>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace execute_engine_test_support
+{
+
+// Keeps what the nodes write through their ROS loggers, and still prints it. Install it after
+// every rclcpp::init, which sets the output handler anew.
+class RosLogCapture
+{
+public:
+  static void Install() { rcutils_logging_set_output_handler(&Handle); }
+
+  static void Clear()
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    lines_.clear();
+  }
+
+  // True once a line holding `text` was written, false after `timeout`.
+  static bool WaitFor(const std::string & text, std::chrono::milliseconds timeout)
+  {
+    std::unique_lock<std::mutex> lock(mutex_);
+    return written_.wait_for(lock, timeout, [&text] {
+      for (const std::string & line : lines_) {
+        if (line.find(text) != std::string::npos) {
+          return true;
+        }
+      }
+      return false;
+    });
+  }
+
+private:
+  static void Handle(
+    const rcutils_log_location_t * location, int severity, const char * name,
+    rcutils_time_point_value_t timestamp, const char * format, va_list * args)
+  {
+    char line[1024];
+    va_list copy;
+    va_copy(copy, *args);
+    std::vsnprintf(line, sizeof(line), format, copy);
+    va_end(copy);
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      lines_.emplace_back(line);
+    }
+    written_.notify_all();
+    rcutils_logging_console_output_handler(location, severity, name, timestamp, format, args);
+  }
+
+  static inline std::mutex mutex_;
+  static inline std::condition_variable written_;
+  static inline std::vector<std::string> lines_;
+};
+
+}  // namespace execute_engine_test_support
+
+#endif  // EXECUTE_ENGINE_TEST_SUPPORT__ROS_LOG_CAPTURE_HPP_
