@@ -1,9 +1,9 @@
-#ifndef SCRIPTED_TREE_H_
-#define SCRIPTED_TREE_H_
+#ifndef SCRIPTED_TREE_HPP_
+#define SCRIPTED_TREE_HPP_
 
 #include <gtest/gtest.h>
 
-#include <atomic>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -12,13 +12,18 @@
 
 using BT::NodeStatus;
 
-/// What a scripted leaf returns and how often it was ticked and halted. Atomic because a
-/// Timeout halts its child from a timer thread.
+constexpr NodeStatus IDLE = NodeStatus::IDLE;
+constexpr NodeStatus RUNNING = NodeStatus::RUNNING;
+constexpr NodeStatus SUCCESS = NodeStatus::SUCCESS;
+constexpr NodeStatus FAILURE = NodeStatus::FAILURE;
+
+/// What a scripted leaf returns, and how often it was ticked and halted. Kept by the fixture,
+/// so it outlives the trees.
 struct LeafState
 {
-  std::atomic<NodeStatus> result{NodeStatus::SUCCESS};
-  std::atomic<int> ticks{0};
-  std::atomic<int> halts{0};
+  NodeStatus result = SUCCESS;
+  int ticks = 0;
+  int halts = 0;
 };
 
 /// An action that returns its state's result, RUNNING included.
@@ -49,20 +54,13 @@ protected:
   ScriptedTree()
   {
     factory.registerBuilder(
-      {BT::NodeType::ACTION, "Leaf", {}},
+      {BT::NodeType::ACTION, "Leaf", {}, {}},
       [this](const std::string & name, const BT::NodeConfiguration &) {
         return std::make_unique<ScriptedAction>(name, leaf(name));
       });
   }
 
-  LeafState & leaf(const std::string & name)
-  {
-    auto & state = leaves_[name];
-    if (!state) {
-      state = std::make_unique<LeafState>();
-    }
-    return *state;
-  }
+  LeafState & leaf(const std::string & name) { return leaves_[name]; }
 
   /// Sets the result of each named leaf, e.g. script({{"a", SUCCESS}, {"b", RUNNING}}).
   void script(const std::map<std::string, NodeStatus> & results)
@@ -72,10 +70,14 @@ protected:
     }
   }
 
+  static std::string document(const std::string & body)
+  {
+    return "<root><BehaviorTree ID=\"Main\">" + body + "</BehaviorTree></root>";
+  }
+
   BT::Tree build(const std::string & body)
   {
-    return factory.createTreeFromText(
-      "<root><BehaviorTree ID=\"Main\">" + body + "</BehaviorTree></root>", blackboard);
+    return factory.createTreeFromText(document(body), blackboard);
   }
 
   static NodeStatus statusOf(const BT::Tree & tree, const std::string & name)
@@ -86,7 +88,7 @@ protected:
       }
     }
     ADD_FAILURE() << "no node named " << name;
-    return NodeStatus::IDLE;
+    return IDLE;
   }
 
   /// Checks tick and halt counts of a leaf.
@@ -96,16 +98,24 @@ protected:
     EXPECT_EQ(leaf(name).halts, halts) << "halts of " << name;
   }
 
+  /// The text of the exception E that `action` throws; empty (and a failure) when none.
+  template <typename E>
+  static std::string messageOf(const std::function<void()> & action)
+  {
+    try {
+      action();
+    } catch (const E & error) {
+      return error.what();
+    }
+    ADD_FAILURE() << "nothing was thrown";
+    return {};
+  }
+
   BT::BehaviorTreeFactory factory;
   BT::Blackboard::Ptr blackboard = BT::Blackboard::create();
 
 private:
-  std::map<std::string, std::unique_ptr<LeafState>> leaves_;
+  std::map<std::string, LeafState> leaves_;
 };
 
-constexpr NodeStatus IDLE = NodeStatus::IDLE;
-constexpr NodeStatus RUNNING = NodeStatus::RUNNING;
-constexpr NodeStatus SUCCESS = NodeStatus::SUCCESS;
-constexpr NodeStatus FAILURE = NodeStatus::FAILURE;
-
-#endif  // SCRIPTED_TREE_H_
+#endif  // SCRIPTED_TREE_HPP_
