@@ -32,7 +32,7 @@ class ScriptedFibonacciServer
 public:
   explicit ScriptedFibonacciServer(const std::string & action_name)
   : node_(std::make_shared<rclcpp::Node>("fibonacci_server")),
-    executor_(rclcpp::ExecutorOptions(), 2)
+    server_executor_(rclcpp::ExecutorOptions(), 2)
   {
     server_ = rclcpp_action::create_server<Fibonacci>(
       node_, action_name,
@@ -49,17 +49,17 @@ public:
           accepted_changed_.notify_all();
         }
       });
-    executor_.add_node(node_);
-    spinner_ = std::thread([this] { executor_.spin(); });
+    server_executor_.add_node(node_);
+    spinner_ = std::thread([this] { server_executor_.spin(); });
     // A cancel that comes before the spin has begun would be lost, and the spin never end.
-    while (!executor_.is_spinning()) {
+    while (!server_executor_.is_spinning()) {
       std::this_thread::yield();
     }
   }
 
   ~ScriptedFibonacciServer()
   {
-    executor_.cancel();
+    server_executor_.cancel();
     spinner_.join();
   }
 
@@ -111,7 +111,7 @@ public:
 
 private:
   rclcpp::Node::SharedPtr node_;
-  rclcpp::executors::MultiThreadedExecutor executor_;
+  rclcpp::executors::MultiThreadedExecutor server_executor_;
   rclcpp_action::Server<Fibonacci>::SharedPtr server_;
   std::thread spinner_;
   std::mutex mutex_;
@@ -130,17 +130,22 @@ protected:
   {
     rclcpp::init(0, nullptr, rclcpp::InitOptions(), rclcpp::SignalHandlerOptions::None);
     client_node_ = std::make_shared<rclcpp::Node>("fibonacci_client");
+    executor_ = std::make_unique<rclcpp::executors::SingleThreadedExecutor>();
     group_ =
       client_node_->create_callback_group(rclcpp::CallbackGroupType::MutuallyExclusive, false);
-    executor_.add_callback_group(group_, client_node_->get_node_base_interface(), true);
+    executor_->add_callback_group(group_, client_node_->get_node_base_interface(), true);
     client_ = rclcpp_action::create_client<Fibonacci>(
       client_node_, "fibonacci", group_, rcl_action_client_get_default_options());
   }
 
   void TearDown() override
   {
+    // Nothing of ROS may outlive the context.
     client_.reset();
     server_.reset();
+    executor_.reset();
+    group_.reset();
+    client_node_.reset();
     rclcpp::shutdown();
   }
 
@@ -154,7 +159,7 @@ protected:
       if (std::chrono::steady_clock::now() > deadline) {
         return false;
       }
-      executor_.spin_once(10ms);
+      executor_->spin_once(10ms);
     }
     return true;
   }
@@ -167,13 +172,13 @@ protected:
     goal.order = order;
     auto future = client_->async_send_goal(goal, options);
     EXPECT_EQ(
-      executor_.spin_until_future_complete(future, kPatience), rclcpp::FutureReturnCode::SUCCESS);
+      executor_->spin_until_future_complete(future, kPatience), rclcpp::FutureReturnCode::SUCCESS);
     return future.get();
   }
 
   rclcpp::Node::SharedPtr client_node_;
   rclcpp::CallbackGroup::SharedPtr group_;
-  rclcpp::executors::SingleThreadedExecutor executor_;
+  std::unique_ptr<rclcpp::executors::SingleThreadedExecutor> executor_;
   rclcpp_action::Client<Fibonacci>::SharedPtr client_;
   std::unique_ptr<ScriptedFibonacciServer> server_;
 };

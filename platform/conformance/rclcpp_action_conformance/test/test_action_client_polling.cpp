@@ -39,18 +39,18 @@ TEST_F(FibonacciActionTest, ZeroTimeoutPollingOfThePrivateExecutorFollowsAGoal)
   goal.order = 8;
   std::shared_future<ClientGoalHandle::SharedPtr> pending = client_->async_send_goal(goal, options);
 
-  executor_.spin_some(0ns);
-  EXPECT_EQ(executor_.spin_until_future_complete(pending, 0ms), FutureReturnCode::TIMEOUT);
+  executor_->spin_some(0ns);
+  EXPECT_EQ(executor_->spin_until_future_complete(pending, 0ms), FutureReturnCode::TIMEOUT);
   EXPECT_EQ(accepted, 0);
   server_->release_goal_decisions();
 
   const auto deadline = std::chrono::steady_clock::now() + kPatience;
   auto poll = [&] {
-    executor_.spin_some(0ns);
+    executor_->spin_some(0ns);
     return std::chrono::steady_clock::now() < deadline;
   };
   while (poll() &&
-         executor_.spin_until_future_complete(pending, 0ms) != FutureReturnCode::SUCCESS) {
+         executor_->spin_until_future_complete(pending, 0ms) != FutureReturnCode::SUCCESS) {
   }
   ASSERT_EQ(pending.wait_for(0s), std::future_status::ready);
   const auto handle = pending.get();
@@ -165,7 +165,7 @@ TEST_F(FibonacciActionTest, ConcurrentGoalsEachGetTheirOwnFeedbackAndResult)
   }
   for (const auto & entry : pending) {
     ASSERT_EQ(
-      executor_.spin_until_future_complete(entry.second, kPatience), FutureReturnCode::SUCCESS);
+      executor_->spin_until_future_complete(entry.second, kPatience), FutureReturnCode::SUCCESS);
   }
 
   std::vector<std::shared_ptr<ServerGoalHandle>> served_goals;
