@@ -6,13 +6,14 @@
 #include <memory>
 #include <thread>
 
+#include "example_interfaces/msg/string.hpp"
+#include "example_interfaces/srv/add_two_ints.hpp"
 #include "rclcpp/rclcpp.hpp"
 #include "rclcpp_fixture.hpp"
-#include "test_interfaces.hpp"
 
 using namespace std::chrono_literals;
-using test_interfaces::AddTwoInts;
-using test_interfaces::Text;
+using example_interfaces::srv::AddTwoInts;
+using Text = example_interfaces::msg::String;
 
 namespace
 {

@@ -7,9 +7,9 @@
 #include <string>
 #include <thread>
 
+#include "example_interfaces/msg/string.hpp"
 #include "rclcpp/rclcpp.hpp"
 #include "rclcpp_fixture.hpp"
-#include "test_interfaces.hpp"
 
 using namespace std::chrono_literals;
 
@@ -181,13 +181,13 @@ TEST_F(ExecutorAssociation, NothingIsDeliveredWithoutASpinningExecutorOfTheGroup
   int received = 0;
   rclcpp::SubscriptionOptions options;
   options.callback_group = group;
-  auto subscription = node->create_subscription<test_interfaces::Text>(
-    "chatter", 10, [&](const test_interfaces::Text &) { ++received; }, options);
-  auto publisher = node->create_publisher<test_interfaces::Text>("chatter", 10);
+  auto subscription = node->create_subscription<example_interfaces::msg::String>(
+    "chatter", 10, [&](const example_interfaces::msg::String &) { ++received; }, options);
+  auto publisher = node->create_publisher<example_interfaces::msg::String>("chatter", 10);
 
   rclcpp::executors::SingleThreadedExecutor node_executor;
   node_executor.add_node(node);
-  publisher->publish(test_interfaces::Text());
+  publisher->publish(example_interfaces::msg::String());
   node_executor.spin_some();
   EXPECT_EQ(0, received);
 

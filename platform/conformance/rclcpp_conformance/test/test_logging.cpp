@@ -13,13 +13,12 @@ class Logging : public RclcppTest
 TEST_F(Logging, WritesHumbleConsoleLinesAndHidesDebugByDefault)
 {
   auto node = std::make_shared<rclcpp::Node>("execute_engine_topic", "robot");
-  const std::string format_from_string = "from %s";
 
   testing::internal::CaptureStderr();
   RCLCPP_ERROR(node->get_logger(), "Failed to cancel action server for [%s]", "navigate");
   RCLCPP_DEBUG(node->get_logger(), "result_callback");
   RCLCPP_INFO(rclcpp::get_logger("rclcpp"), "Goal accepted by server, waiting for result");
-  RCLCPP_WARN(rclcpp::get_logger("a").get_child("b"), format_from_string, "a string");
+  RCLCPP_WARN(rclcpp::get_logger("a").get_child("b"), "from %s", "a string");
   const std::string output = testing::internal::GetCapturedStderr();
 
   EXPECT_TRUE(std::regex_search(
