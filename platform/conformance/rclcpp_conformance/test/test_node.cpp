@@ -54,15 +54,16 @@ TEST_F(NodeTest, QosProfilesHaveHumblesValues)
     EXPECT_FALSE(profile.avoid_ros_namespace_conventions);
   }
 
-  const rclcpp::QoS depth_one(1);
-  EXPECT_EQ(rclcpp::HistoryPolicy::KeepLast, depth_one.history());
-  EXPECT_EQ(1u, depth_one.depth());
-  EXPECT_EQ(rclcpp::ReliabilityPolicy::Reliable, depth_one.reliability());
-  EXPECT_EQ(rclcpp::DurabilityPolicy::Volatile, depth_one.durability());
-  EXPECT_EQ(rclcpp::QoS(rclcpp::KeepLast(1)), depth_one);
-  EXPECT_NE(rclcpp::QoS(1).transient_local(), depth_one);
-  EXPECT_EQ(rclcpp::HistoryPolicy::KeepAll, rclcpp::QoS(rclcpp::KeepAll()).history());
-  EXPECT_EQ(rclcpp::QoS(rclcpp::KeepLast(10)), rclcpp::ServicesQoS());
+  const rmw_qos_profile_t depth_one = rclcpp::QoS(1).get_rmw_qos_profile();
+  EXPECT_EQ(RMW_QOS_POLICY_HISTORY_KEEP_LAST, depth_one.history);
+  EXPECT_EQ(1u, depth_one.depth);
+  EXPECT_EQ(RMW_QOS_POLICY_RELIABILITY_RELIABLE, depth_one.reliability);
+  EXPECT_EQ(
+    RMW_QOS_POLICY_HISTORY_KEEP_ALL, rclcpp::QoS(rclcpp::KeepAll()).get_rmw_qos_profile().history);
+  const rclcpp::QoS from_profile(
+    rclcpp::QoSInitialization::from_rmw(rmw_qos_profile_services_default),
+    rmw_qos_profile_services_default);
+  EXPECT_EQ(10u, from_profile.get_rmw_qos_profile().depth);
 }
 
 TEST_F(NodeTest, SpinSomeTakesOnlyReadyWorkAndATimerMayCancelItself)
