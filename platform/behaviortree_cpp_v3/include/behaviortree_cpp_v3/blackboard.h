@@ -19,9 +19,9 @@ namespace BT
 /// without a value by a port of the tree that names it (createEntry). Its type is fixed then:
 /// by the port's type, or by the type of the first value unless that value is text.
 ///
-/// set, get, getAny and createEntry may be called from several threads. A pointer returned by
-/// getAny stays valid as long as the blackboard, but its value is only safe to read while
-/// nobody writes the entry.
+/// set, get and createEntry may be called from several threads. A pointer returned by getAny
+/// stays valid as long as the blackboard; read its value while holding entryMutex(), which
+/// set() holds while it writes.
 class Blackboard
 {
 public:
@@ -43,6 +43,7 @@ public:
   template <typename T>
   bool get(const std::string & key, T & value) const
   {
+    std::lock_guard<std::mutex> entry_lock(entry_mutex_);
     const Any * found = getAny(key);
     if (found != nullptr) {
       value = found->cast<T>();
@@ -54,6 +55,7 @@ public:
   template <typename T>
   T get(const std::string & key) const
   {
+    std::lock_guard<std::mutex> entry_lock(entry_mutex_);
     const Any * found = getAny(key);
     if (found == nullptr) {
       throw RuntimeError("Blackboard::get() error. Missing key [", key, "]");
@@ -68,6 +70,7 @@ public:
   {
     constexpr bool is_text = std::is_convertible_v<const T &, std::string_view>;
     Any new_value(value);
+    std::lock_guard<std::mutex> entry_lock(entry_mutex_);
     std::lock_guard<std::mutex> lock(mutex_);
     auto it = storage_.find(key);
     if (it == storage_.end()) {
@@ -93,6 +96,9 @@ public:
     entry.value = std::move(new_value);
   }
 
+  /// Held by set() while it writes an entry's value.
+  std::mutex & entryMutex() { return entry_mutex_; }
+
   /// The port that declared the entry; null when the key has no entry.
   const PortInfo * portInfo(const std::string & key);
 
@@ -112,6 +118,8 @@ private:
     const PortInfo port_info;
   };
 
+  // Taken before mutex_ when both are needed.
+  mutable std::mutex entry_mutex_;
   mutable std::mutex mutex_;
   // Entries are shared pointers so that getAny's pointers survive a rehash.
   std::unordered_map<std::string, std::shared_ptr<Entry>> storage_;

@@ -134,6 +134,7 @@ Result TreeNode::getInput(const std::string & key, T & destination) const
       return nonstd::make_unexpected(
         "getInput() trying to access a Blackboard(BB) entry, but BB is invalid");
     }
+    std::lock_guard<std::mutex> entry_lock(config_.blackboard->entryMutex());
     const Any * value = config_.blackboard->getAny(std::string(remapped_key.value()));
     if (value == nullptr) {
       return nonstd::make_unexpected(StrCat(

@@ -3,6 +3,7 @@
 #include <map>
 #include <stdexcept>
 #include <string>
+#include <thread>
 
 #include "scripted_tree.hpp"
 
@@ -220,4 +221,21 @@ TEST_F(PortsAndXml, InvalidDocumentsRaiseErrorsSayingWhy)
       0),
     0u)
     << conflict;
+}
+
+TEST_F(PortsAndXml, AnEntryWrittenOnOneThreadIsReadWholeOnAnother)
+{
+  blackboard->set("text", std::string("0"));
+  auto tree = build("<ReadInt name='reader' in='{text}'/>");
+  std::thread writer([this] {
+    for (int i = 1; i <= 500; i++) {
+      blackboard->set("text", std::to_string(i * 1111));
+    }
+  });
+  for (int i = 0; i < 500; i++) {
+    tree.tickRoot();
+    ASSERT_TRUE(readOf<int>("reader"));
+    EXPECT_EQ(readOf<int>("reader").value() % 1111, 0);
+  }
+  writer.join();
 }
