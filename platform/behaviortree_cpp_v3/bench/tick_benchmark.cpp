@@ -15,19 +15,19 @@ public:
   void halt() override {}
 };
 
-// A Fallback over six guarded Sequences, shaped like a deployment tree: only the fifth guard
-// passes, and its action stays RUNNING.
+// A ReactiveFallback over six guarded ReactiveSequences, shaped like a deployment tree: only the
+// fifth guard passes, and its action stays RUNNING; every tick checks the guards again.
 const char * const kTreeText = R"(
 <root main_tree_to_execute="Main">
   <BehaviorTree ID="Main">
-    <Fallback>
-      <Sequence><Guard1/><Work name="work1"/></Sequence>
-      <Sequence><Guard2/><Work name="work2"/></Sequence>
-      <Sequence><Guard3/><Work name="work3"/></Sequence>
-      <Sequence><Guard4/><Work name="work4"/></Sequence>
-      <Sequence><Guard5/><Work name="work5"/></Sequence>
-      <Sequence><Guard6/><Work name="work6"/></Sequence>
-    </Fallback>
+    <ReactiveFallback>
+      <ReactiveSequence><Guard1/><Work name="work1"/></ReactiveSequence>
+      <ReactiveSequence><Guard2/><Work name="work2"/></ReactiveSequence>
+      <ReactiveSequence><Guard3/><Work name="work3"/></ReactiveSequence>
+      <ReactiveSequence><Guard4/><Work name="work4"/></ReactiveSequence>
+      <ReactiveSequence><Guard5/><Work name="work5"/></ReactiveSequence>
+      <ReactiveSequence><Guard6/><Work name="work6"/></ReactiveSequence>
+    </ReactiveFallback>
   </BehaviorTree>
 </root>)";
 
@@ -41,7 +41,7 @@ void registerNodes(BT::BehaviorTreeFactory & factory)
   factory.registerNodeType<KeepsRunning>("Work");
 }
 
-// Steady state: each tick resumes the running branch.
+// Steady state: each tick checks the guards and resumes the running branch.
 void TickRootWhileRunning(benchmark::State & state)
 {
   BT::BehaviorTreeFactory factory;

@@ -23,20 +23,4 @@ NodeStatus SyncActionNode::executeTick()
   return status;
 }
 
-void SyncActionNode::halt() { setStatus(NodeStatus::IDLE); }
-
-SimpleActionNode::SimpleActionNode(
-  const std::string & name, TickFunctor tick_functor, const NodeConfiguration & config)
-: SyncActionNode(name, config), tick_functor_(std::move(tick_functor))
-{
-}
-
-NodeStatus SimpleActionNode::tick()
-{
-  if (status() == NodeStatus::IDLE) {
-    setStatus(NodeStatus::RUNNING);
-  }
-  return tick_functor_(*this);
-}
-
 }  // namespace BT

@@ -4,24 +4,6 @@
 
 namespace BT
 {
-Tree::Tree(Tree && other) noexcept
-: nodes(std::move(other.nodes)),
-  blackboard_stack(std::move(other.blackboard_stack)),
-  wake_up_(std::move(other.wake_up_))
-{
-}
-
-Tree & Tree::operator=(Tree && other)
-{
-  if (this != &other) {
-    haltTree();
-    nodes = std::move(other.nodes);
-    blackboard_stack = std::move(other.blackboard_stack);
-    wake_up_ = std::move(other.wake_up_);
-  }
-  return *this;
-}
-
 Tree::~Tree() { haltTree(); }
 
 void Tree::haltTree()
@@ -31,11 +13,11 @@ void Tree::haltTree()
     return;
   }
   root->halt();
-  root->setStatus(NodeStatus::IDLE);
+  root->resetStatus();
   // A node whose halt() forgets its children would leave them running: halt each one too.
   for (const auto & node : nodes) {
     node->halt();
-    node->setStatus(NodeStatus::IDLE);
+    node->resetStatus();
   }
 }
 
@@ -47,64 +29,27 @@ NodeStatus Tree::tickRoot()
   if (root == nullptr) {
     throw RuntimeError("Empty Tree");
   }
-  wakeUpSignal();
   const NodeStatus status = root->executeTick();
-  if (status == NodeStatus::SUCCESS || status == NodeStatus::FAILURE) {
-    root->setStatus(NodeStatus::IDLE);
+  if (StatusCompleted(status)) {
+    root->resetStatus();
   }
   return status;
-}
-
-void Tree::sleep(std::chrono::system_clock::duration timeout) { wakeUpSignal()->waitFor(timeout); }
-
-const std::shared_ptr<WakeUpSignal> & Tree::wakeUpSignal()
-{
-  if (!wake_up_) {
-    wake_up_ = std::make_shared<WakeUpSignal>();
-    for (const auto & node : nodes) {
-      node->setWakeUpInstance(wake_up_);
-    }
-  }
-  return wake_up_;
 }
 
 BehaviorTreeFactory::BehaviorTreeFactory()
 {
   registerNodeType<FallbackNode>("Fallback");
   registerNodeType<SequenceNode>("Sequence");
-  registerNodeType<SequenceStarNode>("SequenceStar");
-  registerNodeType<ParallelNode>("Parallel");
   registerNodeType<ReactiveSequence>("ReactiveSequence");
   registerNodeType<ReactiveFallback>("ReactiveFallback");
-  registerNodeType<IfThenElseNode>("IfThenElse");
   registerNodeType<WhileDoElseNode>("WhileDoElse");
-  registerNodeType<SwitchNode<2>>("Switch2");
-  registerNodeType<SwitchNode<3>>("Switch3");
-  registerNodeType<SwitchNode<4>>("Switch4");
-  registerNodeType<SwitchNode<5>>("Switch5");
-  registerNodeType<SwitchNode<6>>("Switch6");
-
   registerNodeType<InverterNode>("Inverter");
-  registerNodeType<ForceSuccessNode>("ForceSuccess");
-  registerNodeType<ForceFailureNode>("ForceFailure");
-  registerNodeType<RepeatNode>("Repeat");
-  registerNodeType<RetryNode>("RetryUntilSuccessful");
   registerNodeType<KeepRunningUntilFailureNode>("KeepRunningUntilFailure");
-  registerNodeType<TimeoutNode>("Timeout");
-  registerNodeType<DelayNode>("Delay");
-  registerNodeType<BlackboardPreconditionNode<int>>("BlackboardCheckInt");
-  registerNodeType<BlackboardPreconditionNode<double>>("BlackboardCheckDouble");
-  registerNodeType<BlackboardPreconditionNode<std::string>>("BlackboardCheckString");
-  registerBuilder<SubtreeNode>("SubTree", CreateBuilder<SubtreeNode>());
-  registerBuilder<SubtreePlusNode>("SubTreePlus", CreateBuilder<SubtreePlusNode>());
-
-  registerNodeType<AlwaysSuccessNode>("AlwaysSuccess");
+  registerNodeType<RepeatNode>("Repeat");
+  registerNodeType<ForceFailureNode>("ForceFailure");
   registerNodeType<AlwaysFailureNode>("AlwaysFailure");
-  registerNodeType<SetBlackboard>("SetBlackboard");
-
-  for (const auto & builder : builders_) {
-    builtin_IDs_.insert(builder.first);
-  }
+  registerNodeType<AlwaysSuccessNode>("AlwaysSuccess");
+  registerNodeType<BlackboardPreconditionNode<int>>("BlackboardCheckInt");
 }
 
 void BehaviorTreeFactory::registerBuilder(
@@ -117,22 +62,13 @@ void BehaviorTreeFactory::registerBuilder(
   manifests_.emplace(manifest.registration_ID, manifest);
 }
 
-void BehaviorTreeFactory::registerSimpleAction(
-  const std::string & ID, const SimpleActionNode::TickFunctor & tick_functor, PortsList ports)
-{
-  NodeBuilder builder = [tick_functor](const std::string & name, const NodeConfiguration & config) {
-    return std::make_unique<SimpleActionNode>(name, tick_functor, config);
-  };
-  registerBuilder({NodeType::ACTION, ID, std::move(ports)}, builder);
-}
-
 void BehaviorTreeFactory::registerSimpleCondition(
   const std::string & ID, const SimpleConditionNode::TickFunctor & tick_functor, PortsList ports)
 {
   NodeBuilder builder = [tick_functor](const std::string & name, const NodeConfiguration & config) {
     return std::make_unique<SimpleConditionNode>(name, tick_functor, config);
   };
-  registerBuilder({NodeType::CONDITION, ID, std::move(ports)}, builder);
+  registerBuilder({NodeType::CONDITION, ID, std::move(ports), {}}, builder);
 }
 
 std::unique_ptr<TreeNode> BehaviorTreeFactory::instantiateTreeNode(
@@ -143,16 +79,8 @@ std::unique_ptr<TreeNode> BehaviorTreeFactory::instantiateTreeNode(
     throw RuntimeError("BehaviorTreeFactory: ID [", ID, "] not registered");
   }
   std::unique_ptr<TreeNode> node = builder->second(name, config);
-  if (!node) {
-    throw RuntimeError("BehaviorTreeFactory: the builder of [", ID, "] returned no node");
-  }
   node->setRegistrationID(ID);
   return node;
-}
-
-const std::unordered_map<std::string, NodeBuilder> & BehaviorTreeFactory::builders() const
-{
-  return builders_;
 }
 
 const std::unordered_map<std::string, TreeNodeManifest> & BehaviorTreeFactory::manifests() const
@@ -160,15 +88,11 @@ const std::unordered_map<std::string, TreeNodeManifest> & BehaviorTreeFactory::m
   return manifests_;
 }
 
-const std::set<std::string> & BehaviorTreeFactory::builtinNodes() const { return builtin_IDs_; }
-
 Tree BehaviorTreeFactory::createTreeFromText(const std::string & text, Blackboard::Ptr blackboard)
 {
   XMLParser parser(*this);
   parser.loadFromText(text);
-  Tree tree = parser.instantiateTree(blackboard);
-  tree.wakeUpSignal();
-  return tree;
+  return parser.instantiateTree(blackboard);
 }
 
 Tree BehaviorTreeFactory::createTreeFromFile(
@@ -176,9 +100,7 @@ Tree BehaviorTreeFactory::createTreeFromFile(
 {
   XMLParser parser(*this);
   parser.loadFromFile(file_path);
-  Tree tree = parser.instantiateTree(blackboard);
-  tree.wakeUpSignal();
-  return tree;
+  return parser.instantiateTree(blackboard);
 }
 
 }  // namespace BT

@@ -7,8 +7,6 @@ ConditionNode::ConditionNode(const std::string & name, const NodeConfiguration &
 {
 }
 
-void ConditionNode::halt() { setStatus(NodeStatus::IDLE); }
-
 NodeType ConditionNode::type() const { return NodeType::CONDITION; }
 
 SimpleConditionNode::SimpleConditionNode(

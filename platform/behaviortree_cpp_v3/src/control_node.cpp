@@ -13,11 +13,7 @@ size_t ControlNode::childrenCount() const { return children_nodes_.size(); }
 
 const std::vector<TreeNode *> & ControlNode::children() const { return children_nodes_; }
 
-void ControlNode::halt()
-{
-  haltChildren();
-  setStatus(NodeStatus::IDLE);
-}
+void ControlNode::halt() { haltChildren(); }
 
 void ControlNode::haltChildren()
 {
@@ -32,7 +28,7 @@ void ControlNode::haltChild(size_t i)
   if (child->status() == NodeStatus::RUNNING) {
     child->halt();
   }
-  child->setStatus(NodeStatus::IDLE);
+  child->resetStatus();
 }
 
 NodeType ControlNode::type() const { return NodeType::CONTROL; }

@@ -19,11 +19,7 @@ const TreeNode * DecoratorNode::child() const { return child_node_; }
 
 TreeNode * DecoratorNode::child() { return child_node_; }
 
-void DecoratorNode::halt()
-{
-  haltChild();
-  setStatus(NodeStatus::IDLE);
-}
+void DecoratorNode::halt() { haltChild(); }
 
 void DecoratorNode::haltChild()
 {
@@ -33,7 +29,7 @@ void DecoratorNode::haltChild()
   if (child_node_->status() == NodeStatus::RUNNING) {
     child_node_->halt();
   }
-  child_node_->setStatus(NodeStatus::IDLE);
+  child_node_->resetStatus();
 }
 
 NodeType DecoratorNode::type() const { return NodeType::DECORATOR; }
@@ -42,8 +38,8 @@ NodeStatus DecoratorNode::executeTick()
 {
   const NodeStatus status = TreeNode::executeTick();
   const NodeStatus child_status = child_node_->status();
-  if (child_status == NodeStatus::SUCCESS || child_status == NodeStatus::FAILURE) {
-    child_node_->setStatus(NodeStatus::IDLE);
+  if (StatusCompleted(child_status)) {
+    child_node_->resetStatus();
   }
   return status;
 }

@@ -1,21 +1,9 @@
 #include "behaviortree_cpp_v3/tree_node.h"
 
-#include <atomic>
-
 namespace BT
 {
-namespace
-{
-uint16_t nextUID()
-{
-  static std::atomic<uint16_t> counter{1};
-  return counter++;
-}
-
-}  // namespace
-
 TreeNode::TreeNode(std::string name, NodeConfiguration config)
-: name_(std::move(name)), status_(NodeStatus::IDLE), uid_(nextUID()), config_(std::move(config))
+: name_(std::move(name)), status_(NodeStatus::IDLE), config_(std::move(config))
 {
 }
 
@@ -38,27 +26,15 @@ void TreeNode::setStatus(NodeStatus new_status)
   status_ = new_status;
 }
 
-const std::string & TreeNode::name() const { return name_; }
+void TreeNode::resetStatus() { setStatus(NodeStatus::IDLE); }
 
-uint16_t TreeNode::UID() const { return uid_; }
+const std::string & TreeNode::name() const { return name_; }
 
 const std::string & TreeNode::registrationName() const { return registration_id_; }
 
 const NodeConfiguration & TreeNode::config() const { return config_; }
 
 void TreeNode::setRegistrationID(StringView id) { registration_id_ = std::string(id); }
-
-void TreeNode::emitStateChanged()
-{
-  if (wake_up_) {
-    wake_up_->emitSignal();
-  }
-}
-
-void TreeNode::setWakeUpInstance(std::shared_ptr<WakeUpSignal> instance)
-{
-  wake_up_ = std::move(instance);
-}
 
 bool TreeNode::isBlackboardPointer(StringView str)
 {

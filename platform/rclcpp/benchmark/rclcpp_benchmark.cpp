@@ -6,11 +6,11 @@
 #include <stdexcept>
 #include <thread>
 
+#include "example_interfaces/srv/add_two_ints.hpp"
 #include "rclcpp/rclcpp.hpp"
-#include "test_interfaces.hpp"
 
 using namespace std::chrono_literals;
-using test_interfaces::AddTwoInts;
+using example_interfaces::srv::AddTwoInts;
 
 namespace
 {

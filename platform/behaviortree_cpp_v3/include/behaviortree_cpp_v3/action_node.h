@@ -1,7 +1,6 @@
 #ifndef BEHAVIORTREE_CPP_V3__ACTION_NODE_H_
 #define BEHAVIORTREE_CPP_V3__ACTION_NODE_H_
 
-#include <functional>
 #include <string>
 
 #include "behaviortree_cpp_v3/leaf_node.h"
@@ -26,23 +25,8 @@ public:
 
   NodeStatus executeTick() override;
 
-  /// A synchronous action has nothing to stop; halting sets it back to IDLE.
-  void halt() final;
-};
-
-/// A synchronous action whose tick is a function object, as registerSimpleAction makes it.
-class SimpleActionNode : public SyncActionNode
-{
-public:
-  using TickFunctor = std::function<NodeStatus(TreeNode &)>;
-
-  SimpleActionNode(
-    const std::string & name, TickFunctor tick_functor, const NodeConfiguration & config);
-
-protected:
-  NodeStatus tick() final;
-
-  TickFunctor tick_functor_;
+  /// A synchronous action has nothing to stop.
+  void halt() final {}
 };
 
 }  // namespace BT

@@ -3,6 +3,7 @@
 
 #include <functional>
 #include <ostream>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <type_traits>
@@ -37,6 +38,11 @@ enum class NodeStatus
   FAILURE
 };
 
+inline bool StatusCompleted(const NodeStatus & status)
+{
+  return status == NodeStatus::SUCCESS || status == NodeStatus::FAILURE;
+}
+
 enum class PortDirection
 {
   INPUT,
@@ -46,8 +52,8 @@ enum class PortDirection
 
 using StringView = std::string_view;
 
-/// Parses the text of a port or blackboard entry as T. Specialize it for types of your own;
-/// the generic version throws LogicError.
+/// Parses the text of a port as T. Specialize it for types of your own; the generic version
+/// throws LogicError.
 template <typename T>
 T convertFromString(StringView /*str*/)
 {
@@ -56,70 +62,49 @@ T convertFromString(StringView /*str*/)
     demangle(typeid(T)));
 }
 
-// The arithmetic versions accept the whole text only (no blanks, no trailing characters) and
-// throw RuntimeError otherwise. bool accepts 0, 1, true, false, True, False, TRUE and FALSE.
 template <>
 std::string convertFromString<std::string>(StringView str);
+/// Numbers are read as std::stoi and std::stod read them: leading blanks and trailing text are
+/// ignored; text without a number raises std::invalid_argument, one out of range
+/// std::out_of_range.
 template <>
 int convertFromString<int>(StringView str);
 template <>
-long convertFromString<long>(StringView str);
-template <>
-unsigned convertFromString<unsigned>(StringView str);
-template <>
-unsigned long convertFromString<unsigned long>(StringView str);
-template <>
-float convertFromString<float>(StringView str);
-template <>
 double convertFromString<double>(StringView str);
+/// 0, 1, true, false, True, False, TRUE or FALSE; RuntimeError otherwise.
 template <>
 bool convertFromString<bool>(StringView str);
-/// "IDLE", "RUNNING", "SUCCESS" or "FAILURE".
+/// "IDLE", "RUNNING", "SUCCESS" or "FAILURE"; RuntimeError otherwise.
 template <>
 NodeStatus convertFromString<NodeStatus>(StringView str);
-/// "Action", "Condition", "Control", "Decorator", "SubTree" or "SubTreePlus"; UNDEFINED otherwise.
-template <>
-NodeType convertFromString<NodeType>(StringView str);
-/// "Input" or "INPUT", "Output" or "OUTPUT"; INOUT otherwise.
-template <>
-PortDirection convertFromString<PortDirection>(StringView str);
 
 using StringConverter = std::function<Any(StringView)>;
 
 template <typename T>
 StringConverter GetAnyFromStringFunctor()
 {
-  if constexpr (std::is_void_v<T>) {
-    return {};
-  } else {
-    return [](StringView str) { return Any(convertFromString<T>(str)); };
-  }
+  return [](StringView str) { return Any(convertFromString<T>(str)); };
 }
 
-template <typename T>
-struct always_false : std::false_type
+template <>
+inline StringConverter GetAnyFromStringFunctor<void>()
 {
-};
+  return {};
+}
 
 /// Text of a value: strings as they are, numbers with std::to_string.
 template <typename T>
 std::string toStr(T value)
 {
-  if constexpr (std::is_convertible_v<T, std::string>) {
-    return std::string(value);
-  } else if constexpr (std::is_arithmetic_v<T>) {
+  if constexpr (std::is_arithmetic_v<T>) {
     return std::to_string(value);
   } else {
-    static_assert(always_false<T>::value, "toStr: no conversion to text for this type");
+    return std::string(value);
   }
 }
 
 template <>
 std::string toStr<NodeStatus>(NodeStatus status);
-template <>
-std::string toStr<NodeType>(NodeType type);
-template <>
-std::string toStr<PortDirection>(PortDirection direction);
 
 std::ostream & operator<<(std::ostream & os, const NodeStatus & status);
 
@@ -130,22 +115,29 @@ using Optional = nonstd::expected<T, std::string>;
 /// Success, or the text of the error.
 using Result = Optional<void>;
 
+/// "ID", "name" and "_description" are attributes of the XML format, never ports.
+inline bool IsReservedPortname(StringView name)
+{
+  return name == "ID" || name == "name" || name == "_description";
+}
+
 /// Direction, type, description and default value of one port of a node type. A port made
 /// without a type (T = void) is not strongly typed and accepts any value.
 class PortInfo
 {
 public:
   PortInfo(PortDirection direction = PortDirection::INOUT);
-  PortInfo(PortDirection direction, const std::type_info & type_info, StringConverter converter);
+  PortInfo(PortDirection direction, const std::type_info & type_info, StringConverter conv);
 
   PortDirection direction() const;
 
   /// Null when the port is not strongly typed.
   const std::type_info * type() const;
-  bool isStronglyTyped() const;
+  bool isStronglyTyped() const { return type_ != nullptr; }
 
-  /// The text parsed as the port's type; empty when the port is not strongly typed.
-  Any parseString(StringView str) const;
+  /// The text parsed as the port's type; empty when the port has no converter.
+  Any parseString(const char * str) const;
+  Any parseString(const std::string & str) const;
 
   void setDescription(StringView description);
   void setDefaultValue(StringView default_value_as_string);
@@ -163,14 +155,14 @@ private:
 
 using PortsList = std::unordered_map<std::string, PortInfo>;
 
-/// Throws RuntimeError for "ID" and "name", which the XML format keeps for itself.
-void checkPortName(StringView name);
-
+/// Throws std::runtime_error for a reserved name (see IsReservedPortname).
 template <typename T = void>
 std::pair<std::string, PortInfo> CreatePort(
   PortDirection direction, StringView name, StringView description = {})
 {
-  checkPortName(name);
+  if (IsReservedPortname(name)) {
+    throw std::runtime_error("A port can not use a reserved name. See ReservedPortNames");
+  }
   std::pair<std::string, PortInfo> out;
   out.first = std::string(name);
   if constexpr (std::is_void_v<T>) {
@@ -188,33 +180,12 @@ std::pair<std::string, PortInfo> InputPort(StringView name, StringView descripti
   return CreatePort<T>(PortDirection::INPUT, name, description);
 }
 
-template <typename T = void>
-std::pair<std::string, PortInfo> OutputPort(StringView name, StringView description = {})
-{
-  return CreatePort<T>(PortDirection::OUTPUT, name, description);
-}
-
-template <typename T = void>
-std::pair<std::string, PortInfo> BidirectionalPort(StringView name, StringView description = {})
-{
-  return CreatePort<T>(PortDirection::INOUT, name, description);
-}
-
 /// An input port whose value is `default_value` when the tree does not give one.
 template <typename T = void>
 std::pair<std::string, PortInfo> InputPort(
   StringView name, const T & default_value, StringView description)
 {
   auto out = CreatePort<T>(PortDirection::INPUT, name, description);
-  out.second.setDefaultValue(toStr(default_value));
-  return out;
-}
-
-template <typename T = void>
-std::pair<std::string, PortInfo> BidirectionalPort(
-  StringView name, const T & default_value, StringView description)
-{
-  auto out = CreatePort<T>(PortDirection::INOUT, name, description);
   out.second.setDefaultValue(toStr(default_value));
   return out;
 }

@@ -3,8 +3,9 @@
 
 #include <memory>
 #include <mutex>
-#include <optional>
 #include <string>
+#include <string_view>
+#include <type_traits>
 #include <unordered_map>
 #include <utility>
 
@@ -14,115 +15,114 @@
 
 namespace BT
 {
-/// Key/value store shared by the nodes of a tree. A blackboard made with a parent is the
-/// blackboard of a subtree: a key remapped with addSubtreeRemapping reads and writes the
-/// parent's entry of the remapped name, every other key is the subtree's own. The parent is held
-/// weakly; the tree keeps every blackboard of its subtrees alive.
+/// Key/value store shared by the nodes of a tree. An entry is made by its first set(), or
+/// without a value by a port of the tree that names it (createEntry). Its type is fixed then:
+/// by the port's type, or by the type of the first value unless that value is text.
 ///
-/// set, get and the port-type methods may be called from several threads. A pointer returned by
-/// getAny is only valid while nobody else writes the blackboard.
+/// set, get and createEntry may be called from several threads. A pointer returned by getAny
+/// stays valid as long as the blackboard; read its value while holding entryMutex(), which
+/// set() holds while it writes.
 class Blackboard
 {
 public:
   using Ptr = std::shared_ptr<Blackboard>;
 
-  static Ptr create(Ptr parent = {});
+  static Ptr create();
 
   virtual ~Blackboard() = default;
 
   /// The entry's value, or null when the key has no entry.
   const Any * getAny(const std::string & key) const;
-  Any * getAny(const std::string & key);
+  Any * getAny(const std::string & key)
+  {
+    return const_cast<Any *>(static_cast<const Blackboard &>(*this).getAny(key));
+  }
 
-  /// Reads the entry into `value`; false when the key has no entry or the entry has no value.
-  /// Throws RuntimeError when the value can not be converted to T.
+  /// Reads the entry into `value`; false when the key has no entry. Throws std::runtime_error
+  /// when the entry has no value or its value is not a T (see Any::cast: text is not parsed).
   template <typename T>
   bool get(const std::string & key, T & value) const
   {
-    if (const auto parent_key = remappedToParent(key)) {
-      return parent_key->first->get(parent_key->second, value);
+    std::lock_guard<std::mutex> entry_lock(entry_mutex_);
+    const Any * found = getAny(key);
+    if (found != nullptr) {
+      value = found->cast<T>();
     }
-    std::lock_guard<std::mutex> lock(mutex_);
-    const auto it = storage_.find(key);
-    if (it == storage_.end() || it->second.value.empty()) {
-      return false;
-    }
-    value = it->second.value.cast<T>();
-    return true;
+    return found != nullptr;
   }
 
-  /// The entry's value; throws RuntimeError when the key has no value.
+  /// The entry's value; throws RuntimeError when the key has no entry.
   template <typename T>
   T get(const std::string & key) const
   {
-    T value{};
-    if (!get(key, value)) {
+    std::lock_guard<std::mutex> entry_lock(entry_mutex_);
+    const Any * found = getAny(key);
+    if (found == nullptr) {
       throw RuntimeError("Blackboard::get() error. Missing key [", key, "]");
     }
-    return value;
+    return found->cast<T>();
   }
 
-  /// Writes the entry. Once a port of a strong type has declared the entry, a value of another
-  /// type is refused with LogicError, except text that parses as the declared type.
+  /// Writes the entry. A value of another type than the entry's is refused with LogicError,
+  /// except text that the entry's port parses as its type.
   template <typename T>
   void set(const std::string & key, const T & value)
   {
-    if (const auto parent_key = remappedToParent(key)) {
-      parent_key->first->set(parent_key->second, value);
-      return;
-    }
+    constexpr bool is_text = std::is_convertible_v<const T &, std::string_view>;
     Any new_value(value);
+    std::lock_guard<std::mutex> entry_lock(entry_mutex_);
     std::lock_guard<std::mutex> lock(mutex_);
-    const auto it = storage_.find(key);
+    auto it = storage_.find(key);
     if (it == storage_.end()) {
-      storage_.emplace(key, Entry{std::move(new_value), PortInfo()});
-      return;
+      const PortInfo info = is_text ? PortInfo(PortDirection::INOUT)
+                                    : PortInfo(PortDirection::INOUT, new_value.type(), {});
+      it = storage_.emplace(key, std::make_shared<Entry>(info)).first;
     }
-    const PortInfo & declared_port = it->second.port_info;
-    const std::type_info * declared = declared_port.type();
-    if (declared != nullptr && *declared != new_value.type()) {
+    Entry & entry = *it->second;
+    const std::type_info * declared = entry.port_info.type();
+    if (declared != nullptr && *declared != typeid(T) && *declared != new_value.type()) {
       Any parsed;
-      if (new_value.isString()) {
-        parsed = declared_port.parseString(new_value.cast<std::string>());
+      if constexpr (is_text) {
+        parsed = entry.port_info.parseString(std::string(std::string_view(value)));
       }
       if (parsed.empty()) {
         throw LogicError(
           "Blackboard::set() failed: once declared, the type of a port shall not change. "
           "Declared type [",
-          demangle(declared), "] != current type [", demangle(new_value.type()), "]");
+          demangle(declared), "] != current type [", demangle(typeid(T)), "]");
       }
       new_value = std::move(parsed);
     }
-    it->second.value = std::move(new_value);
+    entry.value = std::move(new_value);
   }
 
-  /// Declares the type of the entry `key` (creating it without a value if needed). Throws
-  /// LogicError when the entry was declared with another strong type.
-  void setPortInfo(std::string key, const PortInfo & info);
+  /// Held by set() while it writes an entry's value.
+  std::mutex & entryMutex() { return entry_mutex_; }
 
-  /// The declared port of the entry; null when the key has no entry.
+  /// The port that declared the entry; null when the key has no entry.
   const PortInfo * portInfo(const std::string & key);
 
-  /// Makes `internal` of this blackboard an alias of `external` of the parent.
-  void addSubtreeRemapping(StringView internal, StringView external);
+  /// Makes the entry `key` without a value, typed by `info`. An existing entry is kept; throws
+  /// LogicError when both it and `info` are strongly typed with different types.
+  void createEntry(const std::string & key, const PortInfo & info);
 
 protected:
-  explicit Blackboard(Ptr parent);
+  Blackboard() = default;
 
 private:
   struct Entry
   {
+    explicit Entry(const PortInfo & info) : port_info(info) {}
+
     Any value;
-    PortInfo port_info;
+    const PortInfo port_info;
   };
 
-  /// The parent and its key when `key` is remapped and the parent still exists.
-  std::optional<std::pair<Ptr, std::string>> remappedToParent(const std::string & key) const;
-
+  // Taken before mutex_ when both are needed.
+  mutable std::mutex entry_mutex_;
   mutable std::mutex mutex_;
-  std::unordered_map<std::string, Entry> storage_;
-  std::weak_ptr<Blackboard> parent_;
-  std::unordered_map<std::string, std::string> internal_to_external_;
+  // Entries are shared pointers so that getAny's pointers survive a rehash.
+  std::unordered_map<std::string, std::shared_ptr<Entry>> storage_;
 };
 
 }  // namespace BT

@@ -1,17 +1,14 @@
 #ifndef BEHAVIORTREE_CPP_V3__BT_FACTORY_H_
 #define BEHAVIORTREE_CPP_V3__BT_FACTORY_H_
 
-#include <chrono>
 #include <functional>
 #include <memory>
-#include <set>
 #include <string>
 #include <type_traits>
 #include <unordered_map>
 #include <vector>
 
 #include "behaviortree_cpp_v3/behavior_tree.h"
-#include "behaviortree_cpp_v3/utils/wakeup_signal.hpp"
 
 namespace BT
 {
@@ -25,6 +22,7 @@ struct TreeNodeManifest
   NodeType type;
   std::string registration_ID;
   PortsList ports;
+  std::string description;
 };
 
 /// The node type of T, from the base class it derives from.
@@ -35,8 +33,6 @@ constexpr NodeType getType()
     return NodeType::ACTION;
   } else if constexpr (std::is_base_of_v<ConditionNode, T>) {
     return NodeType::CONDITION;
-  } else if constexpr (std::is_base_of_v<SubtreeNode, T> || std::is_base_of_v<SubtreePlusNode, T>) {
-    return NodeType::SUBTREE;
   } else if constexpr (std::is_base_of_v<DecoratorNode, T>) {
     return NodeType::DECORATOR;
   } else if constexpr (std::is_base_of_v<ControlNode, T>) {
@@ -64,23 +60,21 @@ NodeBuilder CreateBuilder()
 template <typename T>
 TreeNodeManifest CreateManifest(const std::string & ID, PortsList portlist = getProvidedPorts<T>())
 {
-  return {getType<T>(), ID, std::move(portlist)};
+  return {getType<T>(), ID, std::move(portlist), {}};
 }
 
-/// The nodes of one behaviour tree, root first, with the blackboards of its subtrees. Move-only;
-/// destroying a tree halts it first.
+/// The nodes of one behaviour tree, root first. Move-only; destroying a tree halts it first,
+/// replacing it by move assignment does not.
 class Tree
 {
 public:
   std::vector<TreeNode::Ptr> nodes;
-  std::vector<Blackboard::Ptr> blackboard_stack;
 
   Tree() = default;
   Tree(const Tree &) = delete;
   Tree & operator=(const Tree &) = delete;
-  Tree(Tree && other) noexcept;
-  /// Halts this tree's nodes before taking over those of `other`.
-  Tree & operator=(Tree && other);
+  Tree(Tree && other) = default;
+  Tree & operator=(Tree && other) = default;
   ~Tree();
 
   /// Halts the root and then every node, and sets them all back to IDLE.
@@ -92,40 +86,19 @@ public:
   /// Ticks the root once. A root that finishes (SUCCESS or FAILURE) is set back to IDLE, so that
   /// the next tick starts the tree over. Throws RuntimeError for an empty tree.
   NodeStatus tickRoot();
-
-  /// Waits until `timeout` has passed or a node calls emitStateChanged().
-  void sleep(std::chrono::system_clock::duration timeout);
-
-private:
-  friend class BehaviorTreeFactory;
-
-  /// The signal the nodes' emitStateChanged() raises, given to every node on first use.
-  const std::shared_ptr<WakeUpSignal> & wakeUpSignal();
-
-  std::shared_ptr<WakeUpSignal> wake_up_;
 };
 
 /// Registry of node types by ID, and builder of trees from XML.
 class BehaviorTreeFactory
 {
 public:
-  /// Registers the standard nodes (see builtinNodes()).
+  /// Registers the standard nodes: Sequence, Fallback, ReactiveSequence, ReactiveFallback,
+  /// Inverter, KeepRunningUntilFailure, Repeat, ForceFailure, BlackboardCheckInt and
+  /// AlwaysSuccess.
   BehaviorTreeFactory();
 
   /// Throws BehaviorTreeException when the ID is registered already.
   void registerBuilder(const TreeNodeManifest & manifest, const NodeBuilder & builder);
-
-  /// Registers `builder` with the manifest of T: its node type and providedPorts().
-  template <typename T>
-  void registerBuilder(const std::string & ID, const NodeBuilder & builder)
-  {
-    registerBuilder(CreateManifest<T>(ID), builder);
-  }
-
-  /// A synchronous action whose tick calls `tick_functor` with the node.
-  void registerSimpleAction(
-    const std::string & ID, const SimpleActionNode::TickFunctor & tick_functor,
-    PortsList ports = {});
 
   /// A condition whose tick calls `tick_functor` with the node. A functor that takes no
   /// argument, such as std::bind of a member function and an object, ignores it.
@@ -169,16 +142,13 @@ public:
   std::unique_ptr<TreeNode> instantiateTreeNode(
     const std::string & name, const std::string & ID, const NodeConfiguration & config) const;
 
-  const std::unordered_map<std::string, NodeBuilder> & builders() const;
-
   const std::unordered_map<std::string, TreeNodeManifest> & manifests() const;
 
-  /// IDs of the standard nodes that every factory registers.
-  const std::set<std::string> & builtinNodes() const;
-
-  /// Builds the main tree of an XML text. Throws RuntimeError for malformed XML, a missing main
-  /// tree, a node ID that is not registered, an attribute that is not a port of its node, or a
-  /// wrong number of children.
+  /// Builds the main tree of an XML text: the one main_tree_to_execute names, or the only one.
+  /// Throws RuntimeError for malformed XML, a node ID that is not registered, an attribute that
+  /// is not a port of its node, a port type that conflicts with the blackboard entry's, a
+  /// Sequence or Fallback without children, a decorator without exactly one child, or no main
+  /// tree; std::runtime_error when main_tree_to_execute names no tree.
   Tree createTreeFromText(
     const std::string & text, Blackboard::Ptr blackboard = Blackboard::create());
 
@@ -189,7 +159,6 @@ public:
 private:
   std::unordered_map<std::string, NodeBuilder> builders_;
   std::unordered_map<std::string, TreeNodeManifest> manifests_;
-  std::set<std::string> builtin_IDs_;
 };
 
 }  // namespace BT

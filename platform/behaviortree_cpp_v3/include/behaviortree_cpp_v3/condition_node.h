@@ -14,8 +14,8 @@ class ConditionNode : public LeafNode
 public:
   ConditionNode(const std::string & name, const NodeConfiguration & config);
 
-  /// A condition has nothing to stop; halting sets it back to IDLE.
-  void halt() final;
+  /// A condition has nothing to stop.
+  void halt() final {}
 
   NodeType type() const final;
 };

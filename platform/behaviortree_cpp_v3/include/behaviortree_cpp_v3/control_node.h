@@ -20,7 +20,7 @@ public:
 
   const std::vector<TreeNode *> & children() const;
 
-  /// Halts every child and sets this node back to IDLE.
+  /// Halts every child; this node's own status is left to the caller.
   void halt() override;
 
   /// Halts each child that is RUNNING and sets every child back to IDLE.

@@ -19,7 +19,7 @@ public:
   const TreeNode * child() const;
   TreeNode * child();
 
-  /// Halts the child and sets this node back to IDLE.
+  /// Halts the child; this node's own status is left to the caller.
   void halt() override;
 
   /// Halts the child if it is RUNNING and sets it back to IDLE.

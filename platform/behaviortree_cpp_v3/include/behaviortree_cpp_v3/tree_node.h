@@ -1,7 +1,6 @@
 #ifndef BEHAVIORTREE_CPP_V3__TREE_NODE_H_
 #define BEHAVIORTREE_CPP_V3__TREE_NODE_H_
 
-#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -11,7 +10,6 @@
 #include "behaviortree_cpp_v3/basic_types.h"
 #include "behaviortree_cpp_v3/blackboard.h"
 #include "behaviortree_cpp_v3/utils/strcat.hpp"
-#include "behaviortree_cpp_v3/utils/wakeup_signal.hpp"
 
 namespace BT
 {
@@ -19,7 +17,7 @@ namespace BT
 /// blackboard entry, or "=" for the entry of the port's own name.
 using PortsRemapping = std::unordered_map<std::string, std::string>;
 
-/// What a node is built with: the blackboard of its (sub)tree and its port remappings.
+/// What a node is built with: the blackboard of its tree and its port remappings.
 struct NodeConfiguration
 {
   NodeConfiguration() {}
@@ -30,9 +28,8 @@ struct NodeConfiguration
 };
 
 /// Base of every node. The tree calls executeTick, which runs tick() and records the status it
-/// returns; a parent calls halt() on a child that is RUNNING when it no longer needs its result,
-/// and sets the child back to IDLE. status(), setStatus() and halt() of a node may be called from
-/// a timer thread as well as from the thread that ticks the tree.
+/// returns; a parent halts a child that is RUNNING when it no longer needs its result, and sets
+/// the child back to IDLE. status() and setStatus() may be called from any thread.
 class TreeNode
 {
 public:
@@ -47,7 +44,8 @@ public:
   /// Runs tick() and records the returned status.
   virtual NodeStatus executeTick();
 
-  /// Stops a RUNNING job. Implementations also halt their children.
+  /// Stops a RUNNING job. Implementations also halt their children; the caller sets the node
+  /// back to IDLE.
   virtual void halt() = 0;
 
   NodeStatus status() const;
@@ -57,16 +55,14 @@ public:
 
   virtual NodeType type() const = 0;
 
-  /// Unique among the nodes of the process (wraps after 65535 nodes).
-  uint16_t UID() const;
-
   /// The ID the node type was registered with.
   const std::string & registrationName() const;
 
   const NodeConfiguration & config() const;
 
   /// Reads the input port `key`: its literal text converted to T, or the value of the blackboard
-  /// entry it points to. A port the tree does not give holds its default value, if it has one.
+  /// entry it points to (text of the entry converted to T). A port the tree does not give holds
+  /// its default value, if it has one. Conversion errors become the error of the result.
   template <typename T>
   Result getInput(const std::string & key, T & destination) const;
 
@@ -81,9 +77,9 @@ public:
     return Optional<T>(std::move(value));
   }
 
-  /// Writes the blackboard entry the output port `key` is remapped to.
-  template <typename T>
-  Result setOutput(const std::string & key, const T & value);
+  /// Tells a tree sleeping between ticks that this node has news. Trees here never sleep
+  /// between ticks, so nobody listens.
+  void emitStateChanged() {}
 
   /// True for "{key}" and "${key}".
   static bool isBlackboardPointer(StringView str);
@@ -95,16 +91,13 @@ public:
   /// own name for "=", the key of a blackboard pointer; an error for a literal value.
   static Optional<StringView> getRemappedKey(StringView port_name, StringView remapping_value);
 
-  /// Tells a tree sleeping between ticks that this node has something new to report.
-  void emitStateChanged();
-
-  /// The signal emitStateChanged raises; set by the tree on each of its nodes.
-  void setWakeUpInstance(std::shared_ptr<WakeUpSignal> instance);
-
 protected:
   virtual NodeStatus tick() = 0;
 
   void setStatus(NodeStatus new_status);
+
+  /// Equivalent to setStatus(NodeStatus::IDLE).
+  void resetStatus();
 
   void setRegistrationID(StringView id);
 
@@ -117,10 +110,8 @@ private:
   const std::string name_;
   NodeStatus status_;
   mutable std::mutex state_mutex_;
-  const uint16_t uid_;
   NodeConfiguration config_;
   std::string registration_id_;
-  std::shared_ptr<WakeUpSignal> wake_up_;
 };
 
 template <typename T>
@@ -143,37 +134,29 @@ Result TreeNode::getInput(const std::string & key, T & destination) const
       return nonstd::make_unexpected(
         "getInput() trying to access a Blackboard(BB) entry, but BB is invalid");
     }
-    if (!config_.blackboard->get(std::string(remapped_key.value()), destination)) {
+    std::lock_guard<std::mutex> entry_lock(config_.blackboard->entryMutex());
+    const Any * value = config_.blackboard->getAny(std::string(remapped_key.value()));
+    if (value == nullptr) {
       return nonstd::make_unexpected(StrCat(
-        "getInput() failed because it was unable to find the key [", key, "] remapped to [",
+        "getInput() failed because it was unable to find the port [", key, "] remapped to BB [",
         remapped_key.value(), "]"));
     }
+    if (value->empty()) {
+      return nonstd::make_unexpected(StrCat(
+        "getInput() failed because the port [", key, "] remapped to BB [", remapped_key.value(),
+        "] was found,but its content was not initialized correctly"));
+    }
+    if constexpr (!std::is_same_v<T, std::string>) {
+      if (value->type() == typeid(std::string)) {
+        destination = convertFromString<T>(value->cast<std::string>());
+        return {};
+      }
+    }
+    destination = value->cast<T>();
     return {};
   } catch (const std::exception & error) {
     return nonstd::make_unexpected(error.what());
   }
-}
-
-template <typename T>
-Result TreeNode::setOutput(const std::string & key, const T & value)
-{
-  if (!config_.blackboard) {
-    return nonstd::make_unexpected(
-      "setOutput() failed: trying to access a Blackboard(BB) entry, but BB is invalid");
-  }
-  const auto remap_it = config_.output_ports.find(key);
-  if (remap_it == config_.output_ports.end()) {
-    return nonstd::make_unexpected(StrCat(
-      "setOutput() failed: NodeConfiguration::output_ports does not contain the key: [", key, "]"));
-  }
-  StringView remapped_key = remap_it->second;
-  if (remapped_key == "=") {
-    remapped_key = key;
-  } else if (isBlackboardPointer(remapped_key)) {
-    remapped_key = stripBlackboardPointer(remapped_key);
-  }
-  config_.blackboard->set(std::string(remapped_key), value);
-  return {};
 }
 
 }  // namespace BT

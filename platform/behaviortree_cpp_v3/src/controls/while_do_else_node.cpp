@@ -16,21 +16,18 @@ NodeStatus WhileDoElseNode::tick()
   }
   setStatus(NodeStatus::RUNNING);
 
+  // A running condition leaves both branches as they are, untouched.
   const NodeStatus condition_status = children_nodes_[0]->executeTick();
+  if (condition_status == NodeStatus::RUNNING) {
+    return NodeStatus::RUNNING;
+  }
   NodeStatus branch_status = NodeStatus::IDLE;
-  switch (condition_status) {
-    case NodeStatus::RUNNING:
-      return NodeStatus::RUNNING;
-    case NodeStatus::SUCCESS:
-      haltChild(2);
-      branch_status = children_nodes_[1]->executeTick();
-      break;
-    case NodeStatus::FAILURE:
-      haltChild(1);
-      branch_status = children_nodes_[2]->executeTick();
-      break;
-    case NodeStatus::IDLE:
-      throw LogicError("A child node must never return IDLE");
+  if (condition_status == NodeStatus::SUCCESS) {
+    haltChild(2);
+    branch_status = children_nodes_[1]->executeTick();
+  } else if (condition_status == NodeStatus::FAILURE) {
+    haltChild(1);
+    branch_status = children_nodes_[2]->executeTick();
   }
   if (branch_status == NodeStatus::RUNNING) {
     return NodeStatus::RUNNING;

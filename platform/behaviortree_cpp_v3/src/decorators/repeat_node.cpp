@@ -2,21 +2,20 @@
 
 namespace BT
 {
-RepeatNode::RepeatNode(const std::string & name, int NTries)
-: DecoratorNode(name, {}), num_cycles_(NTries), repeat_count_(0), read_parameter_from_ports_(false)
+namespace
 {
-  setRegistrationID("Repeat");
-}
+constexpr const char * kNumCycles = "num_cycles";
+}  // namespace
 
 RepeatNode::RepeatNode(const std::string & name, const NodeConfiguration & config)
-: DecoratorNode(name, config), num_cycles_(0), repeat_count_(0), read_parameter_from_ports_(true)
+: DecoratorNode(name, config), num_cycles_(0), repeat_count_(0)
 {
 }
 
 PortsList RepeatNode::providedPorts()
 {
   return {InputPort<int>(
-    NUM_CYCLES, "Repeat a successful child up to N times. Use -1 to create an infinite loop.")};
+    kNumCycles, "Repeat a succesful child up to N times. Use -1 to create an infinite loop.")};
 }
 
 void RepeatNode::halt()
@@ -27,8 +26,8 @@ void RepeatNode::halt()
 
 NodeStatus RepeatNode::tick()
 {
-  if (read_parameter_from_ports_ && !getInput(NUM_CYCLES, num_cycles_)) {
-    throw RuntimeError("Missing parameter [", NUM_CYCLES, "] in RepeatNode");
+  if (!getInput(kNumCycles, num_cycles_)) {
+    throw RuntimeError("Missing parameter [", kNumCycles, "] in RepeatNode");
   }
   setStatus(NodeStatus::RUNNING);
   while (num_cycles_ == -1 || repeat_count_ < num_cycles_) {

@@ -8,11 +8,6 @@ extern "C" {
 #endif
 
 #define RCL_S_TO_NS(seconds) ((seconds) * (1000LL * 1000LL * 1000LL))
-#define RCL_MS_TO_NS(milliseconds) ((milliseconds) * (1000LL * 1000LL))
-#define RCL_US_TO_NS(microseconds) ((microseconds)*1000LL)
-#define RCL_NS_TO_S(nanoseconds) ((nanoseconds) / (1000LL * 1000LL * 1000LL))
-#define RCL_NS_TO_MS(nanoseconds) ((nanoseconds) / (1000LL * 1000LL))
-#define RCL_NS_TO_US(nanoseconds) ((nanoseconds) / 1000LL)
 
 /// Which clock a time point was read from.
 typedef enum rcl_clock_type_e
@@ -27,12 +22,6 @@ typedef enum rcl_clock_type_e
 typedef int64_t rcl_time_point_value_t;
 /// Signed span of time in nanoseconds.
 typedef int64_t rcl_duration_value_t;
-
-typedef struct rcl_time_point_s
-{
-  rcl_time_point_value_t nanoseconds;
-  rcl_clock_type_t clock_type;
-} rcl_time_point_t;
 
 typedef struct rcl_duration_s
 {

@@ -1,34 +1,19 @@
 #ifndef RCLCPP__LOGGING_HPP_
 #define RCLCPP__LOGGING_HPP_
 
-#include <string>
 #include <type_traits>
 
 #include "rclcpp/logger.hpp"
 #include "rcutils/logging_macros.h"
 
-namespace rclcpp
-{
-
-inline const char * get_c_string(const char * string_in) { return string_in; }
-
-inline const char * get_c_string(const std::string & string_in) { return string_in.c_str(); }
-
-}  // namespace rclcpp
-
-#define RCLCPP_FIRST_ARG(N, ...) N
-#define RCLCPP_ALL_BUT_FIRST_ARGS(N, ...) __VA_ARGS__
-
-// The format may be a literal or a std::string; the remaining arguments fill it printf-style.
+// The format is a string literal; the remaining arguments fill it printf-style.
 #define RCLCPP_LOG_WITH_SEVERITY_(rcutils_macro, logger, ...)                                      \
   do {                                                                                             \
     static_assert(                                                                                 \
       ::std::is_same<                                                                              \
         ::std::remove_cv_t<::std::remove_reference_t<decltype(logger)>>, ::rclcpp::Logger>::value, \
       "First argument to logging macros must be an rclcpp::Logger");                               \
-    rcutils_macro(                                                                                 \
-      (logger).get_name(), ::rclcpp::get_c_string(RCLCPP_FIRST_ARG(__VA_ARGS__, "")),              \
-      RCLCPP_ALL_BUT_FIRST_ARGS(__VA_ARGS__, ""));                                                 \
+    rcutils_macro((logger).get_name(), __VA_ARGS__);                                               \
   } while (0)
 
 #define RCLCPP_DEBUG(logger, ...) \

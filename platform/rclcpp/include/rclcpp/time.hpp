@@ -11,7 +11,8 @@ namespace rclcpp
 /// A point in time of one clock type, in nanoseconds since that clock's epoch.
 /**
  * Comparing or subtracting times of different clock types throws std::runtime_error;
- * arithmetic that leaves the int64 range throws std::overflow_error.
+ * a subtraction that leaves the int64 range throws std::overflow_error or
+ * std::underflow_error.
  */
 class Time
 {
@@ -21,19 +22,8 @@ public:
 
   explicit Time(int64_t nanoseconds = 0, rcl_clock_type_t clock_type = RCL_SYSTEM_TIME);
 
-  Time(const Time & rhs) = default;
-
-  /// Throws std::runtime_error for negative seconds.
-  Time(  // NOLINT(runtime/explicit)
-    const builtin_interfaces::msg::Time & time_msg, rcl_clock_type_t clock_type = RCL_ROS_TIME);
-
-  explicit Time(const rcl_time_point_t & time_point);
-
+  /// The message form: whole seconds rounded down, nanoseconds in [0, 1e9).
   operator builtin_interfaces::msg::Time() const;
-
-  Time & operator=(const Time & rhs) = default;
-  /// Takes the message's value and the ROS clock type.
-  Time & operator=(const builtin_interfaces::msg::Time & time_msg);
 
   bool operator==(const rclcpp::Time & rhs) const;
   bool operator!=(const rclcpp::Time & rhs) const;
@@ -42,15 +32,9 @@ public:
   bool operator>=(const rclcpp::Time & rhs) const;
   bool operator>(const rclcpp::Time & rhs) const;
 
-  Time operator+(const rclcpp::Duration & rhs) const;
   Duration operator-(const rclcpp::Time & rhs) const;
-  Time operator-(const rclcpp::Duration & rhs) const;
-  Time & operator+=(const rclcpp::Duration & rhs);
-  Time & operator-=(const rclcpp::Duration & rhs);
 
   rcl_time_point_value_t nanoseconds() const;
-
-  static Time max();
 
   double seconds() const;
 
@@ -60,8 +44,6 @@ private:
   rcl_time_point_value_t nanoseconds_;
   rcl_clock_type_t clock_type_;
 };
-
-Time operator+(const rclcpp::Duration & lhs, const rclcpp::Time & rhs);
 
 }  // namespace rclcpp
 

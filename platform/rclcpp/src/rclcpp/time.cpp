@@ -1,6 +1,5 @@
 #include "rclcpp/time.hpp"
 
-#include <limits>
 #include <stdexcept>
 
 #include "detail/seconds_split.hpp"
@@ -41,27 +40,9 @@ Time::Time(int64_t nanoseconds, rcl_clock_type_t clock_type)
 {
 }
 
-Time::Time(const builtin_interfaces::msg::Time & time_msg, rcl_clock_type_t clock_type)
-: nanoseconds_(0), clock_type_(clock_type)
-{
-  require_non_negative(time_msg.sec);
-  nanoseconds_ = RCL_S_TO_NS(static_cast<int64_t>(time_msg.sec)) + time_msg.nanosec;
-}
-
-Time::Time(const rcl_time_point_t & time_point)
-: nanoseconds_(time_point.nanoseconds), clock_type_(time_point.clock_type)
-{
-}
-
 Time::operator builtin_interfaces::msg::Time() const
 {
   return detail::split_into_seconds<builtin_interfaces::msg::Time>(nanoseconds_);
-}
-
-Time & Time::operator=(const builtin_interfaces::msg::Time & time_msg)
-{
-  *this = Time(time_msg);
-  return *this;
 }
 
 bool Time::operator==(const rclcpp::Time & rhs) const
@@ -96,18 +77,6 @@ bool Time::operator>(const rclcpp::Time & rhs) const
   return nanoseconds_ > rhs.nanoseconds_;
 }
 
-Time Time::operator+(const rclcpp::Duration & rhs) const
-{
-  rcl_time_point_value_t result;
-  if (__builtin_add_overflow(nanoseconds_, rhs.nanoseconds(), &result)) {
-    if (rhs.nanoseconds() > 0) {
-      throw std::overflow_error("addition leads to int64_t overflow");
-    }
-    throw std::underflow_error("addition leads to int64_t underflow");
-  }
-  return Time(result, clock_type_);
-}
-
 Duration Time::operator-(const rclcpp::Time & rhs) const
 {
   require_same_clock(*this, rhs, "can't subtract times with different time sources");
@@ -121,33 +90,7 @@ Duration Time::operator-(const rclcpp::Time & rhs) const
   return Duration::from_nanoseconds(result);
 }
 
-Time Time::operator-(const rclcpp::Duration & rhs) const
-{
-  rcl_time_point_value_t result;
-  if (__builtin_sub_overflow(nanoseconds_, rhs.nanoseconds(), &result)) {
-    if (rhs.nanoseconds() < 0) {
-      throw std::overflow_error("time subtraction leads to int64_t overflow");
-    }
-    throw std::underflow_error("time subtraction leads to int64_t underflow");
-  }
-  return Time(result, clock_type_);
-}
-
-Time & Time::operator+=(const rclcpp::Duration & rhs)
-{
-  *this = *this + rhs;
-  return *this;
-}
-
-Time & Time::operator-=(const rclcpp::Duration & rhs)
-{
-  *this = *this - rhs;
-  return *this;
-}
-
 rcl_time_point_value_t Time::nanoseconds() const { return nanoseconds_; }
-
-Time Time::max() { return Time(std::numeric_limits<int32_t>::max(), 999999999); }
 
 double Time::seconds() const
 {
@@ -155,7 +98,5 @@ double Time::seconds() const
 }
 
 rcl_clock_type_t Time::get_clock_type() const { return clock_type_; }
-
-Time operator+(const rclcpp::Duration & lhs, const rclcpp::Time & rhs) { return rhs + lhs; }
 
 }  // namespace rclcpp

@@ -143,21 +143,6 @@ public:
     return future;
   }
 
-  /// Asks for the result of a goal this client knows (once), replacing its result callback
-  /// when one is given. Throws exceptions::UnknownGoalHandleError for an unknown goal.
-  std::shared_future<WrappedResult> async_get_result(
-    typename GoalHandle::SharedPtr goal_handle, ResultCallback result_callback = nullptr)
-  {
-    if (!goals_->knows(goal_handle->get_goal_id())) {
-      throw exceptions::UnknownGoalHandleError();
-    }
-    if (result_callback) {
-      goal_handle->set_result_callback(result_callback);
-    }
-    request_result(goal_handle, goals_, result_client_);
-    return goal_handle->async_get_result();
-  }
-
   /// Asks the server to cancel a goal this client knows. The future holds the server's
   /// response. Throws exceptions::UnknownGoalHandleError for an unknown goal.
   std::shared_future<typename CancelResponse::SharedPtr> async_cancel_goal(
@@ -169,13 +154,6 @@ public:
     auto request = std::make_shared<CancelRequest>();
     request->goal_info.goal_id.uuid = goal_handle->get_goal_id();
     return async_cancel(request, cancel_callback);
-  }
-
-  /// Asks the server to cancel every goal it has, from any client.
-  std::shared_future<typename CancelResponse::SharedPtr> async_cancel_all_goals(
-    CancelCallback cancel_callback = nullptr)
-  {
-    return async_cancel(std::make_shared<CancelRequest>(), cancel_callback);
   }
 
 private:
@@ -235,9 +213,6 @@ private:
     const typename GoalHandle::SharedPtr & handle, const std::shared_ptr<Registry> & goals,
     const std::weak_ptr<rclcpp::Client<ResultService>> & weak_result_client)
   {
-    if (handle->set_result_awareness(true)) {
-      return;
-    }
     const auto result_client = weak_result_client.lock();
     if (!result_client) {
       return;

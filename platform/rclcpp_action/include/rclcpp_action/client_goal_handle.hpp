@@ -2,12 +2,10 @@
 #define RCLCPP_ACTION__CLIENT_GOAL_HANDLE_HPP_
 
 #include <functional>
-#include <future>
 #include <memory>
 #include <mutex>
 
 #include "rclcpp/macros.hpp"
-#include "rclcpp/time.hpp"
 #include "rclcpp_action/types.hpp"
 
 namespace rclcpp_action
@@ -54,27 +52,11 @@ public:
 
   const GoalUUID & get_goal_id() const { return info_.goal_id.uuid; }
 
-  /// When the server accepted the goal, on the server's clock.
-  rclcpp::Time get_goal_stamp() const { return rclcpp::Time(info_.stamp); }
-
   /// The latest status the server reported: a GoalStatus STATUS_* value.
   int8_t get_status()
   {
     std::lock_guard<std::mutex> lock(mutex_);
     return status_;
-  }
-
-  bool is_feedback_aware()
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return static_cast<bool>(feedback_callback_);
-  }
-
-  /// Whether the client has asked the server for this goal's result.
-  bool is_result_aware()
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return is_result_aware_;
   }
 
 private:
@@ -84,8 +66,7 @@ private:
     const GoalInfo & info, FeedbackCallback feedback_callback, ResultCallback result_callback)
   : info_(info),
     feedback_callback_(std::move(feedback_callback)),
-    result_callback_(std::move(result_callback)),
-    result_future_(result_promise_.get_future())
+    result_callback_(std::move(result_callback))
   {
   }
 
@@ -93,21 +74,6 @@ private:
   {
     std::lock_guard<std::mutex> lock(mutex_);
     status_ = status;
-  }
-
-  /// Marks the result as asked for; returns whether it already was.
-  bool set_result_awareness(bool awareness)
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    const bool was_aware = is_result_aware_;
-    is_result_aware_ = awareness;
-    return was_aware;
-  }
-
-  void set_result_callback(ResultCallback callback)
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    result_callback_ = std::move(callback);
   }
 
   // Callbacks run without the handle's lock, so they may query the handle.
@@ -132,22 +98,16 @@ private:
       status_ = static_cast<int8_t>(wrapped_result.code);
       callback = result_callback_;
     }
-    result_promise_.set_value(wrapped_result);
     if (callback) {
       callback(wrapped_result);
     }
   }
 
-  std::shared_future<WrappedResult> async_get_result() const { return result_future_; }
-
   const GoalInfo info_;
   std::mutex mutex_;
   int8_t status_{GoalStatus::STATUS_ACCEPTED};
-  bool is_result_aware_{false};
   FeedbackCallback feedback_callback_;
   ResultCallback result_callback_;
-  std::promise<WrappedResult> result_promise_;
-  const std::shared_future<WrappedResult> result_future_;
 };
 
 }  // namespace rclcpp_action

@@ -12,7 +12,7 @@ namespace exceptions
 class UnknownGoalHandleError : public std::invalid_argument
 {
 public:
-  UnknownGoalHandleError() : std::invalid_argument("Goal handle is not know to this client.") {}
+  UnknownGoalHandleError() : std::invalid_argument("Goal handle is not known to this client.") {}
 };
 
 }  // namespace exceptions

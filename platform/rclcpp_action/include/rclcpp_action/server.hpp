@@ -75,11 +75,11 @@ public:
           goals->knows(goal_id) ? GoalResponse::REJECT : handle_goal(goal_id, goal);
         typename GoalService::Response response;
         response.accepted = decision != GoalResponse::REJECT;
-        response.stamp = clock->now();
+        // As in ROS 2, the response's stamp stays zero; the goal's own stamp is its acceptance.
         std::shared_ptr<ServerGoalHandle<ActionT>> handle;
         if (response.accepted) {
           handle = goals->accept(
-            goal_id, goal, response.stamp, decision == GoalResponse::ACCEPT_AND_EXECUTE);
+            goal_id, goal, clock->now(), decision == GoalResponse::ACCEPT_AND_EXECUTE);
         }
         service->send_response(*header, response);
         if (handle) {

@@ -14,12 +14,6 @@ typedef struct rmw_time_s
   uint64_t nsec;
 } rmw_time_t;
 
-/// Span of time in nanoseconds.
-typedef uint64_t rmw_duration_t;
-
-#define RMW_DURATION_INFINITE 9223372036854775807LL
-#define RMW_DURATION_UNSPECIFIED 0LL
-
 #ifdef __cplusplus
 }
 #endif

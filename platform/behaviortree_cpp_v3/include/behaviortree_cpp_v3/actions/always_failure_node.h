@@ -11,10 +11,13 @@ namespace BT
 class AlwaysFailureNode : public SyncActionNode
 {
 public:
-  explicit AlwaysFailureNode(const std::string & name);
+  explicit AlwaysFailureNode(const std::string & name) : SyncActionNode(name, {})
+  {
+    setRegistrationID("AlwaysFailure");
+  }
 
 private:
-  NodeStatus tick() override;
+  NodeStatus tick() override { return NodeStatus::FAILURE; }
 };
 
 }  // namespace BT

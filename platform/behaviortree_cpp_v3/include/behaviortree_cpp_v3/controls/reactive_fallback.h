@@ -8,7 +8,8 @@
 namespace BT
 {
 /// Ticks the children from the first one at every tick. A RUNNING child ends the tick with
-/// RUNNING and halts the children after it; a SUCCESS halts every child and returns SUCCESS;
+/// RUNNING and halts every other child, earlier and later ones; a SUCCESS halts every child and
+/// returns SUCCESS;
 /// FAILURE once every child failed within one tick.
 class ReactiveFallback : public ControlNode
 {

@@ -8,7 +8,8 @@
 namespace BT
 {
 /// Ticks the children from the first one at every tick. A RUNNING child ends the tick with
-/// RUNNING and halts the children after it; a FAILURE halts every child and returns FAILURE;
+/// RUNNING and halts every other child, earlier and later ones; a FAILURE halts every child and
+/// returns FAILURE;
 /// SUCCESS once every child succeeded within one tick.
 class ReactiveSequence : public ControlNode
 {

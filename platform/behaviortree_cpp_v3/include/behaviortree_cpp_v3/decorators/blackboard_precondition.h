@@ -10,8 +10,7 @@ namespace BT
 {
 /// Ticks the child while "value_A" equals "value_B", both read as T, and returns its result.
 /// Otherwise a RUNNING child is halted and "return_on_mismatch" is returned (FAILURE when the
-/// port is not given). Registered as BlackboardCheckInt, BlackboardCheckDouble and
-/// BlackboardCheckString.
+/// port is not given). Registered as BlackboardCheckInt.
 template <typename T>
 class BlackboardPreconditionNode : public DecoratorNode
 {
@@ -21,10 +20,6 @@ public:
   {
     if (std::is_same_v<T, int>) {
       setRegistrationID("BlackboardCheckInt");
-    } else if (std::is_same_v<T, double>) {
-      setRegistrationID("BlackboardCheckDouble");
-    } else if (std::is_same_v<T, std::string>) {
-      setRegistrationID("BlackboardCheckString");
     }
   }
 

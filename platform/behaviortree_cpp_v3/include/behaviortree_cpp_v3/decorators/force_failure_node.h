@@ -11,10 +11,22 @@ namespace BT
 class ForceFailureNode : public DecoratorNode
 {
 public:
-  explicit ForceFailureNode(const std::string & name);
+  explicit ForceFailureNode(const std::string & name) : DecoratorNode(name, {})
+  {
+    setRegistrationID("ForceFailure");
+  }
 
 private:
-  NodeStatus tick() override;
+  NodeStatus tick() override
+  {
+    setStatus(NodeStatus::RUNNING);
+    const NodeStatus child_status = child_node_->executeTick();
+    if (StatusCompleted(child_status)) {
+      haltChild();
+      return NodeStatus::FAILURE;
+    }
+    return child_status;
+  }
 };
 
 }  // namespace BT

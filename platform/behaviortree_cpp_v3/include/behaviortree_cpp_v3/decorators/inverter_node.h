@@ -11,10 +11,29 @@ namespace BT
 class InverterNode : public DecoratorNode
 {
 public:
-  explicit InverterNode(const std::string & name);
+  explicit InverterNode(const std::string & name) : DecoratorNode(name, {})
+  {
+    setRegistrationID("Inverter");
+  }
 
 private:
-  NodeStatus tick() override;
+  NodeStatus tick() override
+  {
+    setStatus(NodeStatus::RUNNING);
+    switch (child_node_->executeTick()) {
+      case NodeStatus::SUCCESS:
+        haltChild();
+        return NodeStatus::FAILURE;
+      case NodeStatus::FAILURE:
+        haltChild();
+        return NodeStatus::SUCCESS;
+      case NodeStatus::RUNNING:
+        return NodeStatus::RUNNING;
+      case NodeStatus::IDLE:
+        break;
+    }
+    throw LogicError("A child node must never return IDLE");
+  }
 };
 
 }  // namespace BT

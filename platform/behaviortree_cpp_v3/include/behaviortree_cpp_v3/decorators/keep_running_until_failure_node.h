@@ -12,10 +12,21 @@ namespace BT
 class KeepRunningUntilFailureNode : public DecoratorNode
 {
 public:
-  explicit KeepRunningUntilFailureNode(const std::string & name);
+  explicit KeepRunningUntilFailureNode(const std::string & name) : DecoratorNode(name, {})
+  {
+    setRegistrationID("KeepRunningUntilFailure");
+  }
 
 private:
-  NodeStatus tick() override;
+  NodeStatus tick() override
+  {
+    setStatus(NodeStatus::RUNNING);
+    const NodeStatus child_status = child_node_->executeTick();
+    if (StatusCompleted(child_status)) {
+      haltChild();
+    }
+    return child_status == NodeStatus::FAILURE ? NodeStatus::FAILURE : NodeStatus::RUNNING;
+  }
 };
 
 }  // namespace BT

@@ -8,14 +8,12 @@
 namespace BT
 {
 /// Ticks the child again each time it succeeds, within the same tick, until it has succeeded
-/// `num_cycles` times: then SUCCESS. A child FAILURE ends it with FAILURE; a RUNNING child is
-/// resumed at the next tick. -1 repeats without end. A missing "num_cycles" raises RuntimeError.
+/// "num_cycles" times (read at every tick): then SUCCESS. A child FAILURE ends it with FAILURE; a
+/// RUNNING child is resumed at the next tick. -1 repeats without end. A "num_cycles" that can
+/// not be read raises RuntimeError.
 class RepeatNode : public DecoratorNode
 {
 public:
-  RepeatNode(const std::string & name, int NTries);
-
-  /// Reads "num_cycles" at every tick.
   RepeatNode(const std::string & name, const NodeConfiguration & config);
 
   static PortsList providedPorts();
@@ -28,8 +26,6 @@ private:
 
   int num_cycles_;
   int repeat_count_;
-  bool read_parameter_from_ports_;
-  static constexpr const char * NUM_CYCLES = "num_cycles";
 };
 
 }  // namespace BT

@@ -1,7 +1,7 @@
 #ifndef BEHAVIORTREE_CPP_V3__UTILS__EXPECTED_HPP_
 #define BEHAVIORTREE_CPP_V3__UTILS__EXPECTED_HPP_
 
-#include <stdexcept>
+#include <exception>
 #include <type_traits>
 #include <utility>
 #include <variant>
@@ -38,11 +38,29 @@ struct is_unexpected<unexpected_type<E>> : std::true_type
 {
 };
 
-/// Raised by expected::value() when it holds an error.
-class bad_expected_access : public std::logic_error
+template <typename E>
+class bad_expected_access;
+
+template <>
+class bad_expected_access<void> : public std::exception
+{
+};
+
+/// Raised by expected::value() when it holds an error; carries the error.
+template <typename E>
+class bad_expected_access : public bad_expected_access<void>
 {
 public:
-  bad_expected_access() : std::logic_error("expected: no value, it holds an error") {}
+  using error_type = E;
+
+  explicit bad_expected_access(E error) : error_(std::move(error)) {}
+
+  const char * what() const noexcept override { return "bad_expected_access"; }
+
+  const E & error() const & { return error_; }
+
+private:
+  E error_;
 };
 
 /// Either a value of T or an error of E.
@@ -108,7 +126,7 @@ private:
   void check() const
   {
     if (!has_value()) {
-      throw bad_expected_access();
+      throw bad_expected_access<E>(error());
     }
   }
 
@@ -138,7 +156,7 @@ public:
   void value() const
   {
     if (has_error_) {
-      throw bad_expected_access();
+      throw bad_expected_access<E>(error_);
     }
   }
 

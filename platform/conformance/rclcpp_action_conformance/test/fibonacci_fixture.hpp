@@ -1,0 +1,186 @@
+#ifndef FIBONACCI_FIXTURE_HPP_
+#define FIBONACCI_FIXTURE_HPP_
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "example_interfaces/action/fibonacci.hpp"
+#include "rclcpp/rclcpp.hpp"
+#include "rclcpp_action/rclcpp_action.hpp"
+
+using Fibonacci = example_interfaces::action::Fibonacci;
+using ClientGoalHandle = rclcpp_action::ClientGoalHandle<Fibonacci>;
+using ServerGoalHandle = rclcpp_action::ServerGoalHandle<Fibonacci>;
+using namespace std::chrono_literals;
+
+/// Bound of every wait that only a fault would exhaust.
+constexpr auto kPatience = 5s;
+
+/// A Fibonacci server on its own node and multi-threaded executor, whose decisions the test
+/// sets and whose accepted goals the test drives by hand.
+class ScriptedFibonacciServer
+{
+public:
+  explicit ScriptedFibonacciServer(const std::string & action_name)
+  : node_(std::make_shared<rclcpp::Node>("fibonacci_server")),
+    server_executor_(rclcpp::ExecutorOptions(), 2)
+  {
+    server_ = rclcpp_action::create_server<Fibonacci>(
+      node_, action_name,
+      [this](const rclcpp_action::GoalUUID &, std::shared_ptr<const Fibonacci::Goal>) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        decisions_released_.wait(lock, [this] { return !decisions_held_; });
+        return goal_decision.load();
+      },
+      [this](std::shared_ptr<ServerGoalHandle>) { return cancel_decision.load(); },
+      [this](std::shared_ptr<ServerGoalHandle> handle) {
+        if (keep_handles) {
+          std::lock_guard<std::mutex> lock(mutex_);
+          accepted_.push_back(handle);
+          accepted_changed_.notify_all();
+        }
+      });
+    server_executor_.add_node(node_);
+    spinner_ = std::thread([this] { server_executor_.spin(); });
+    // A cancel that comes before the spin has begun would be lost, and the spin never end.
+    while (!server_executor_.is_spinning()) {
+      std::this_thread::yield();
+    }
+  }
+
+  ~ScriptedFibonacciServer()
+  {
+    server_executor_.cancel();
+    spinner_.join();
+  }
+
+  /// The next goal the server accepted, waiting for it if need be; null after kPatience.
+  std::shared_ptr<ServerGoalHandle> next_accepted_goal()
+  {
+    std::unique_lock<std::mutex> lock(mutex_);
+    if (!accepted_changed_.wait_for(lock, kPatience, [this] { return !accepted_.empty(); })) {
+      return nullptr;
+    }
+    auto handle = accepted_.front();
+    accepted_.pop_front();
+    return handle;
+  }
+
+  /// Goal requests wait, unanswered, until release_goal_decisions().
+  void hold_goal_decisions()
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    decisions_held_ = true;
+  }
+
+  void release_goal_decisions()
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    decisions_held_ = false;
+    decisions_released_.notify_all();
+  }
+
+  static std::shared_ptr<Fibonacci::Result> result_of(std::vector<int32_t> sequence)
+  {
+    auto result = std::make_shared<Fibonacci::Result>();
+    result->sequence = std::move(sequence);
+    return result;
+  }
+
+  static std::shared_ptr<Fibonacci::Feedback> feedback_of(std::vector<int32_t> sequence)
+  {
+    auto feedback = std::make_shared<Fibonacci::Feedback>();
+    feedback->sequence = std::move(sequence);
+    return feedback;
+  }
+
+  std::atomic<rclcpp_action::GoalResponse> goal_decision{
+    rclcpp_action::GoalResponse::ACCEPT_AND_EXECUTE};
+  std::atomic<rclcpp_action::CancelResponse> cancel_decision{rclcpp_action::CancelResponse::ACCEPT};
+  /// False: the server drops each goal's handle as soon as it accepted the goal.
+  std::atomic<bool> keep_handles{true};
+
+private:
+  rclcpp::Node::SharedPtr node_;
+  rclcpp::executors::MultiThreadedExecutor server_executor_;
+  rclcpp_action::Server<Fibonacci>::SharedPtr server_;
+  std::thread spinner_;
+  std::mutex mutex_;
+  std::condition_variable accepted_changed_;
+  bool decisions_held_ = false;
+  std::condition_variable decisions_released_;
+  std::deque<std::shared_ptr<ServerGoalHandle>> accepted_;
+};
+
+/// A client set up as the robot's action nodes set theirs up: in a mutually exclusive group of
+/// its own, served by a private single-threaded executor that only the test thread spins.
+class FibonacciActionTest : public ::testing::Test
+{
+protected:
+  void SetUp() override
+  {
+    rclcpp::init(0, nullptr, rclcpp::InitOptions(), rclcpp::SignalHandlerOptions::None);
+    client_node_ = std::make_shared<rclcpp::Node>("fibonacci_client");
+    executor_ = std::make_unique<rclcpp::executors::SingleThreadedExecutor>();
+    group_ =
+      client_node_->create_callback_group(rclcpp::CallbackGroupType::MutuallyExclusive, false);
+    executor_->add_callback_group(group_, client_node_->get_node_base_interface(), true);
+    client_ = rclcpp_action::create_client<Fibonacci>(
+      client_node_, "fibonacci", group_, rcl_action_client_get_default_options());
+  }
+
+  void TearDown() override
+  {
+    // Nothing of ROS may outlive the context.
+    client_.reset();
+    server_.reset();
+    executor_.reset();
+    group_.reset();
+    client_node_.reset();
+    rclcpp::shutdown();
+  }
+
+  void start_server() { server_ = std::make_unique<ScriptedFibonacciServer>("fibonacci"); }
+
+  /// Spins the client's executor until `done` holds; false after kPatience.
+  bool spin_until(const std::function<bool()> & done)
+  {
+    const auto deadline = std::chrono::steady_clock::now() + kPatience;
+    while (!done()) {
+      if (std::chrono::steady_clock::now() > deadline) {
+        return false;
+      }
+      executor_->spin_once(10ms);
+    }
+    return true;
+  }
+
+  /// Sends a goal and spins until the server's answer; returns the handle (null if refused).
+  ClientGoalHandle::SharedPtr send_and_await(
+    int32_t order, const rclcpp_action::Client<Fibonacci>::SendGoalOptions & options = {})
+  {
+    Fibonacci::Goal goal;
+    goal.order = order;
+    auto future = client_->async_send_goal(goal, options);
+    EXPECT_EQ(
+      executor_->spin_until_future_complete(future, kPatience), rclcpp::FutureReturnCode::SUCCESS);
+    return future.get();
+  }
+
+  rclcpp::Node::SharedPtr client_node_;
+  rclcpp::CallbackGroup::SharedPtr group_;
+  std::unique_ptr<rclcpp::executors::SingleThreadedExecutor> executor_;
+  rclcpp_action::Client<Fibonacci>::SharedPtr client_;
+  std::unique_ptr<ScriptedFibonacciServer> server_;
+};
+
+#endif  // FIBONACCI_FIXTURE_HPP_
