@@ -2,6 +2,7 @@
 #define RCLCPP__EXECUTORS__MULTI_THREADED_EXECUTOR_HPP_
 
 #include <chrono>
+#include <condition_variable>
 #include <cstddef>
 #include <mutex>
 
@@ -41,7 +42,22 @@ protected:
   void run(size_t this_thread_number);
 
 private:
-  std::mutex wait_mutex_;
+  /// One thread at a time looks for work. The others wait on a condition variable rather than
+  /// on a mutex, where a signal that ThreadSanitizer holds back until a blocking call would
+  /// never be delivered while every thread waits.
+  class WaitTurn
+  {
+  public:
+    explicit WaitTurn(MultiThreadedExecutor & executor);
+    ~WaitTurn();
+
+  private:
+    MultiThreadedExecutor & executor_;
+  };
+
+  std::mutex turn_mutex_;
+  std::condition_variable turn_free_;
+  bool turn_taken_ = false;
   size_t number_of_threads_;
   bool yield_before_execute_;
   std::chrono::nanoseconds next_exec_timeout_;

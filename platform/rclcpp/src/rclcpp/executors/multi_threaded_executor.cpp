@@ -23,6 +23,22 @@ MultiThreadedExecutor::MultiThreadedExecutor(
 
 MultiThreadedExecutor::~MultiThreadedExecutor() = default;
 
+MultiThreadedExecutor::WaitTurn::WaitTurn(MultiThreadedExecutor & executor) : executor_(executor)
+{
+  std::unique_lock<std::mutex> lock(executor_.turn_mutex_);
+  executor_.turn_free_.wait(lock, [this] { return !executor_.turn_taken_; });
+  executor_.turn_taken_ = true;
+}
+
+MultiThreadedExecutor::WaitTurn::~WaitTurn()
+{
+  {
+    std::lock_guard<std::mutex> lock(executor_.turn_mutex_);
+    executor_.turn_taken_ = false;
+  }
+  executor_.turn_free_.notify_one();
+}
+
 void MultiThreadedExecutor::spin()
 {
   if (spinning.exchange(true)) {
@@ -31,7 +47,7 @@ void MultiThreadedExecutor::spin()
   SpinningGuard guard(spinning);
   std::vector<std::thread> threads;
   {
-    std::lock_guard<std::mutex> wait_lock(wait_mutex_);
+    WaitTurn turn(*this);
     for (size_t thread_id = 1; thread_id < number_of_threads_; ++thread_id) {
       threads.emplace_back(&MultiThreadedExecutor::run, this, thread_id);
     }
@@ -50,7 +66,7 @@ void MultiThreadedExecutor::run(size_t this_thread_number)
   while (rclcpp::ok(context_) && spinning.load()) {
     rclcpp::AnyExecutable any_exec;
     {
-      std::lock_guard<std::mutex> wait_lock(wait_mutex_);
+      WaitTurn turn(*this);
       if (!rclcpp::ok(context_) || !spinning.load()) {
         return;
       }
