@@ -456,8 +456,15 @@ BT::NodeStatus Ros2ActionNode<ActionT>::startGoal(int32_t cmd)
   options.result_callback = [this](const WrappedResult & result) {
     RCLCPP_DEBUG(node->get_logger(), "result_callback");
     EE_LOG_DEBUG("action get result back");
-    // Results of goals this node no longer follows are dropped.
-    if (goal_handle && goal_handle->get_goal_id() == result.goal_id) {
+    // Results of goals this node no longer follows are dropped. The goal response may have
+    // come in an earlier spin (between two ticks) that no tick has taken yet.
+    auto followed = goal_handle;
+    if (
+      !followed && pending_goal_handle.valid() &&
+      pending_goal_handle.wait_for(std::chrono::seconds(0)) == std::future_status::ready) {
+      followed = pending_goal_handle.get();
+    }
+    if (followed && followed->get_goal_id() == result.goal_id) {
       wrapped_result = result;
       has_result = true;
     }
@@ -511,8 +518,9 @@ BT::NodeStatus Ros2ActionNode<ActionT>::followGoal()
     return validateResultStatus(onActionError(kGoalResponseTimeout));
   }
 
-  // The goal response is taken before other work runs: a result that came since it would be
-  // dropped while the goal handle is not known.
+  if (!private_executor.is_spinning()) {
+    private_executor.spin_some(std::chrono::nanoseconds(0));
+  }
   if (!goal_in_flight && !private_executor.is_spinning()) {
     const auto response_check = private_executor.spin_until_future_complete(
       pending_goal_handle, std::chrono::milliseconds(0));
@@ -532,9 +540,6 @@ BT::NodeStatus Ros2ActionNode<ActionT>::followGoal()
       reportGoalLost();
       throw std::runtime_error("Goal was rejected by the action server");
     }
-  }
-  if (!private_executor.is_spinning()) {
-    private_executor.spin_some(std::chrono::nanoseconds(0));
   }
 
   // A feedback that ended the goal wins over a result that came in the same spin.
