@@ -367,16 +367,12 @@ void ExecuteEngine::SleepUntilWork()
   if (!waiter || !tick_lock_.BeginSleep(waiter)) {
     return;
   }
-  bool failed = false;
   try {
     waiter->waitForWork(kSleepCap);
+    tick_lock_.EndSleep();
   } catch (const std::exception & error) {
+    tick_lock_.EndSleep();
     EE_LOG_ERROR("behavior_tree wait failed: {}", error.what());
-    failed = true;
-  }
-  // Before halting: an interrupt must not cut short the waits of a cancel.
-  tick_lock_.EndSleep();
-  if (failed) {
     HaltTree();
   }
 }

@@ -86,9 +86,11 @@ protected:
 //
 // The client's callbacks run in a callback group of their own that only `private_executor`
 // serves, and that executor is spun only inside this node's own calls: everything here but
-// interruptWait runs on the thread that ticks the tree, without locks. A tick waits only for the action server
-// while it has not been found, for a cancel or the goal response it needs (see above), and,
-// when awaitsGoalResponse, for the response of the goal it sends; each up to `action_timeout`.
+// interruptWait runs on the thread that ticks the tree, without locks. A tick waits only for
+// the action server while it has not been found, for a cancel or the goal response it needs
+// (see above), and, when awaitsGoalResponse, for the response of the goal it sends; each up to
+// `action_timeout`. Between ticks, waitForWork may run the client's callbacks (also while the
+// goal is paused); what they bring in is taken by the next tick that follows the goal.
 template <class ActionT>
 class Ros2ActionNode : public BT::ActionNodeBase, public GoalWaiter
 {
