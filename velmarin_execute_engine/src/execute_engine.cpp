@@ -35,6 +35,9 @@ constexpr int kWorkCmd = 102;
 constexpr int kProcterCmd = 201;
 constexpr int kProcterExtraCmd = 202;
 constexpr std::chrono::milliseconds kActionTimeout{5000};
+// Longest sleep of the ticking thread: what nothing announces (a change of the node's clock)
+// is seen at least this often.
+constexpr std::chrono::milliseconds kSleepCap{100};
 constexpr char kOneShotTickEntry[] = "one_shot_tick";
 
 bool IsGoalModel(int32_t model_id)
@@ -46,6 +49,10 @@ bool IsGoalModel(int32_t model_id)
 void ExecuteEngine::TicketLock::lock()
 {
   std::unique_lock<std::mutex> guard(mutex_);
+  // Before the ticket is taken, so that an interrupt that raises leaves no ticket unserved.
+  if (sleeping_on_) {
+    sleeping_on_->interruptWait();
+  }
   const uint64_t ticket = next_ticket_++;
   turn_changed_.wait(guard, [this, ticket] { return now_serving_ == ticket; });
 }
@@ -57,6 +64,22 @@ void ExecuteEngine::TicketLock::unlock()
     ++now_serving_;
   }
   turn_changed_.notify_all();
+}
+
+bool ExecuteEngine::TicketLock::BeginSleep(GoalWaiter * waiter)
+{
+  std::lock_guard<std::mutex> guard(mutex_);
+  if (next_ticket_ - now_serving_ > 1) {
+    return false;
+  }
+  sleeping_on_ = waiter;
+  return true;
+}
+
+void ExecuteEngine::TicketLock::EndSleep()
+{
+  std::lock_guard<std::mutex> guard(mutex_);
+  sleeping_on_ = nullptr;
 }
 
 ExecuteEngine::ExecuteEngine()
@@ -98,6 +121,7 @@ bool ExecuteEngine::Init(
   StopTicking();
   std::lock_guard<TicketLock> guard(tick_lock_);
   node_ = std::move(node);
+  goal_waiters_.clear();
   tree_ = BT::Tree();
 
   BT::BehaviorTreeFactory factory;
@@ -135,6 +159,11 @@ bool ExecuteEngine::Init(
     // Start-up then stops before its service exists; the console tells why.
     std::cout << "create behavior_tree failed: " << error.what() << std::endl;
     return false;
+  }
+  for (const auto & tree_node : tree_.nodes) {
+    if (auto * waiter = dynamic_cast<GoalWaiter *>(tree_node.get())) {
+      goal_waiters_.push_back(waiter);
+    }
   }
   return true;
 }
@@ -323,13 +352,40 @@ void ExecuteEngine::EndGoal()
   goal_start_.reset();
 }
 
+void ExecuteEngine::SleepUntilWork()
+{
+  GoalWaiter * waiter = nullptr;
+  for (GoalWaiter * candidate : goal_waiters_) {
+    if (candidate->followsRunningGoal()) {
+      if (waiter) {
+        // Sleeping on one would hold back the other's work.
+        return;
+      }
+      waiter = candidate;
+    }
+  }
+  if (!waiter || !tick_lock_.BeginSleep(waiter)) {
+    return;
+  }
+  try {
+    waiter->waitForWork(kSleepCap);
+    tick_lock_.EndSleep();
+  } catch (const std::exception & error) {
+    tick_lock_.EndSleep();
+    EE_LOG_ERROR("behavior_tree wait failed: {}", error.what());
+    HaltTree();
+  }
+}
+
 void ExecuteEngine::TickLoop()
 {
   bool keep_ticking = true;
   while (keep_ticking) {
     std::lock_guard<TicketLock> guard(tick_lock_);
     keep_ticking = TickGoal();
-    if (!keep_ticking) {
+    if (keep_ticking) {
+      SleepUntilWork();
+    } else {
       // Cleared before the lock passes on: a move or work request queued behind this last
       // tick then starts a thread of its own instead of counting on this one, which ticks no
       // more. Nothing after this touches the engine.

@@ -7,9 +7,11 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <future>
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -389,6 +391,52 @@ TEST_F(Ros2ActionNodeTest, FeedbackVerdictEndsTheGoalAndWinsOverAResult)
   EXPECT_EQ(node->results.size(), 1u);
   EXPECT_EQ(server_->CancelRequests(), 1u);
   EXPECT_FALSE(node->cancelling);
+}
+
+TEST_F(Ros2ActionNodeTest, SleepsBetweenTicksUntilClientWorkTheResponseDueOrAnInterrupt)
+{
+  // A result that comes while the goal response, run by a sleep, is not yet taken still ends
+  // the goal.
+  const auto node = MakeNode();
+  EXPECT_FALSE(node->followsRunningGoal());
+  EXPECT_EQ(Tick(*node, 401), NodeStatus::RUNNING);
+  EXPECT_TRUE(node->followsRunningGoal());
+  ASSERT_TRUE(server_->Finish(0, ResultCode::SUCCEEDED, Security::Result()));
+  const auto deadline = std::chrono::steady_clock::now() + kPatience;
+  while (Lines("action get result back") == 0 && std::chrono::steady_clock::now() < deadline) {
+    node->waitForWork(kPatience);
+  }
+  EXPECT_EQ(node->executeTick(), NodeStatus::FAILURE);
+  EXPECT_EQ(node->results.size(), 1u);
+  EXPECT_FALSE(node->followsRunningGoal());
+
+  // With nothing to run, a sleep ends at an interrupt that came before it or during it, or
+  // once the goal response is due.
+  const auto slept = [](ScriptedNode & sleeper, std::chrono::nanoseconds cap) {
+    const auto start = std::chrono::steady_clock::now();
+    sleeper.waitForWork(cap);
+    return std::chrono::steady_clock::now() - start;
+  };
+  Follow(*node);
+  while (slept(*node, 20ms) < 20ms) {
+  }
+  node->interruptWait();
+  EXPECT_LT(slept(*node, kPatience), kPatience);
+  auto interrupter = std::async(std::launch::async, [&node] {
+    std::this_thread::sleep_for(50ms);
+    node->interruptWait();
+  });
+  EXPECT_LT(slept(*node, kPatience), kPatience);
+  interrupter.get();
+
+  const auto silent = MakeNode(kShortTimeout);
+  server_->SetGoalAnswerDelay(kPatience);
+  EXPECT_EQ(Tick(*silent, 401), NodeStatus::RUNNING);
+  while (silent->executeTick() == NodeStatus::RUNNING) {
+    EXPECT_LT(slept(*silent, kPatience), kPatience);
+  }
+  EXPECT_EQ(silent->errors, std::vector<int32_t>{1});
+  server_->ReleaseHeldAnswers();
 }
 
 }  // namespace

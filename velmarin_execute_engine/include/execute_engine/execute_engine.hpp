@@ -15,6 +15,7 @@
 #include <string>
 #include <thread>
 #include <unordered_map>
+#include <vector>
 
 #include "rclcpp/rclcpp.hpp"
 #include "velmarin_protocol/msg/initial_pose.hpp"
@@ -22,6 +23,8 @@
 
 namespace execute_engine
 {
+
+class GoalWaiter;
 
 // Outcome of the request being executed: the tree's nodes count in it, the response is built
 // from it. Cleared before and after every request.
@@ -57,6 +60,12 @@ struct StatusBlock
 // its response (with its own tick, if any, inside), the ticking thread holds it for one tick at
 // a time. A request therefore waits at most for the tick in progress, and a tick never sees its
 // request replaced.
+//
+// Between two ticks of a goal the ticking thread sleeps, still holding the lock (the action
+// client's callbacks touch what ticks read): when the tree's one action node that follows a
+// goal (a GoalWaiter) has client work ready, its goal response falls due, a short cap passes,
+// or anyone asks for the lock, which ends that sleep first. With no such node, or several, it
+// ticks on at once. One-shot ticks never sleep.
 //
 // The accessors GetRequestData, GetRequestPtr, GetRequest, GetStatus, GetNode and SetErrorCode
 // take no lock: they are for the tree's nodes, which call them inside a tick, where the lock is
@@ -112,18 +121,26 @@ private:
   using Handler = std::function<bool(std::shared_ptr<Request>, std::shared_ptr<Response>)>;
 
   // FIFO lock: waiters get it in the order they asked for it, so a thread that unlocks and
-  // locks again at once queues behind those already waiting.
+  // locks again at once queues behind those already waiting. Its holder may sleep on a
+  // GoalWaiter that every later lock() interrupts.
   class TicketLock
   {
   public:
+    // Interrupts the holder's sleep, if any, then waits for its turn.
     void lock();
     void unlock();
+
+    // For the holder: false when someone already waits for the lock; otherwise `waiter` is
+    // interrupted by every lock() until EndSleep.
+    bool BeginSleep(GoalWaiter * waiter);
+    void EndSleep();
 
   private:
     std::mutex mutex_;
     std::condition_variable turn_changed_;
     uint64_t next_ticket_ = 0;
     uint64_t now_serving_ = 0;
+    GoalWaiter * sleeping_on_ = nullptr;
   };
 
   ExecuteEngine();
@@ -153,6 +170,11 @@ private:
   // Forgets the goal's requests; the ticking thread then ends without another tick.
   void EndGoal();
 
+  // After a tick of the ticking thread that left the tree RUNNING: sleeps on the tree's one
+  // GoalWaiter that follows a goal (see the class comment). An error raised meanwhile is
+  // logged and halts the tree.
+  void SleepUntilWork();
+
   // Body of the ticking thread.
   void TickLoop();
   // Asks a running ticking thread to stop and waits for it. Takes tick_lock_ itself.
@@ -167,6 +189,8 @@ private:
   StatusBlock status_;
   BT::Tree tree_;
   std::shared_ptr<rclcpp::Node> node_;
+  // The tree's nodes the ticking thread may sleep on; they live as long as the tree.
+  std::vector<GoalWaiter *> goal_waiters_;
   // True from the claim before the ticking thread starts until the thread's last lock of the
   // tick lock, under which it clears it.
   std::atomic<bool> running_{false};

@@ -8,6 +8,7 @@
 #include <behaviortree_cpp_v3/bt_factory.h>
 #include <behaviortree_cpp_v3/exceptions.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdint>
@@ -37,6 +38,29 @@ struct Ros2Params
   std::chrono::milliseconds action_timeout{1000};
 };
 
+// What the engine's ticking thread sleeps on between two ticks of a goal: an action node's
+// client. The engine finds it among the tree's nodes.
+class GoalWaiter
+{
+public:
+  // Whether the node is RUNNING and follows a goal: its client's work, or its goal response
+  // falling due, is then what the next tick is for.
+  virtual bool followsRunningGoal() const = 0;
+
+  // Runs one piece of the client's work, waiting for it up to `cap`, or only until the goal
+  // response falls due when that is sooner; returns early, without running anything, once
+  // interruptWait is called. On the thread that ticks the tree, between two ticks; raises what
+  // the client's callbacks raise.
+  virtual void waitForWork(std::chrono::nanoseconds cap) = 0;
+
+  // Ends a waitForWork under way, or makes the next one of this node return at once. Safe from
+  // any thread while the node's client is not being replaced.
+  virtual void interruptWait() = 0;
+
+protected:
+  ~GoalWaiter() = default;
+};
+
 // A behaviour-tree leaf that drives one goal of the action ActionT at a time.
 //
 // At a tick that finds it IDLE it asks fillGoal for a goal and sends it; later ticks follow the
@@ -61,12 +85,14 @@ struct Ros2Params
 //   comes after the node or its client is gone, or after ROS is shut down, is not cancelled.
 //
 // The client's callbacks run in a callback group of their own that only `private_executor`
-// serves, and that executor is spun only inside this node's own calls: everything here runs
-// on the thread that ticks the tree, without locks. A tick waits only for the action server
-// while it has not been found, for a cancel or the goal response it needs (see above), and,
-// when awaitsGoalResponse, for the response of the goal it sends; each up to `action_timeout`.
+// serves, and that executor is spun only inside this node's own calls: everything here but
+// interruptWait runs on the thread that ticks the tree, without locks. A tick waits only for
+// the action server while it has not been found, for a cancel or the goal response it needs
+// (see above), and, when awaitsGoalResponse, for the response of the goal it sends; each up to
+// `action_timeout`. Between ticks, waitForWork may run the client's callbacks (also while the
+// goal is paused); what they bring in is taken by the next tick that follows the goal.
 template <class ActionT>
-class Ros2ActionNode : public BT::ActionNodeBase
+class Ros2ActionNode : public BT::ActionNodeBase, public GoalWaiter
 {
 public:
   using ActionType = ActionT;
@@ -152,6 +178,10 @@ public:
   // goal, or once ROS is shut down, it sends nothing. A call made while another one runs (from
   // a callback of its wait) returns at once.
   void cancelGoal();
+
+  bool followsRunningGoal() const override;
+  void waitForWork(std::chrono::nanoseconds cap) override;
+  void interruptWait() override;
 
   static BT::PortsList providedPorts() { return basicActionPorts({}); }
 
@@ -428,8 +458,15 @@ BT::NodeStatus Ros2ActionNode<ActionT>::startGoal(int32_t cmd)
   options.result_callback = [this](const WrappedResult & result) {
     RCLCPP_DEBUG(node->get_logger(), "result_callback");
     EE_LOG_DEBUG("action get result back");
-    // Results of goals this node no longer follows are dropped.
-    if (goal_handle && goal_handle->get_goal_id() == result.goal_id) {
+    // Results of goals this node no longer follows are dropped. The goal response may have
+    // come in an earlier spin (between two ticks) that no tick has taken yet.
+    auto followed = goal_handle;
+    if (
+      !followed && pending_goal_handle.valid() &&
+      pending_goal_handle.wait_for(std::chrono::seconds(0)) == std::future_status::ready) {
+      followed = pending_goal_handle.get();
+    }
+    if (followed && followed->get_goal_id() == result.goal_id) {
       wrapped_result = result;
       has_result = true;
     }
@@ -522,6 +559,35 @@ BT::NodeStatus Ros2ActionNode<ActionT>::followGoal()
   }
   setStatus(BT::NodeStatus::RUNNING);
   return BT::NodeStatus::RUNNING;
+}
+
+template <class ActionT>
+bool Ros2ActionNode<ActionT>::followsRunningGoal() const
+{
+  return status() == BT::NodeStatus::RUNNING && followsGoal();
+}
+
+template <class ActionT>
+void Ros2ActionNode<ActionT>::waitForWork(std::chrono::nanoseconds cap)
+{
+  auto timeout = cap;
+  if (!goal_in_flight && pending_goal_handle.valid()) {
+    // Just past the limit, so that the next tick finds the response overdue.
+    const auto due = std::chrono::nanoseconds(action_timeout) -
+                     std::chrono::nanoseconds((node->now() - goal_sent_time).nanoseconds()) +
+                     std::chrono::milliseconds(1);
+    timeout = std::clamp(due, std::chrono::nanoseconds(0), cap);
+  }
+  if (!private_executor.is_spinning()) {
+    private_executor.spin_once(timeout);
+  }
+}
+
+template <class ActionT>
+void Ros2ActionNode<ActionT>::interruptWait()
+{
+  // Not the executor's cancel: work it has taken but not yet run would be dropped.
+  callback_group->trigger_notify_guard_condition();
 }
 
 template <class ActionT>

@@ -3,11 +3,13 @@
 #include <atomic>
 #include <chrono>
 #include <deque>
+#include <functional>
 #include <future>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "example_interfaces/msg/string.hpp"
 #include "example_interfaces/srv/add_two_ints.hpp"
@@ -71,6 +73,17 @@ TEST_F(NodeTest, SpinSomeTakesOnlyReadyWorkAndATimerMayCancelItself)
   auto node = std::make_shared<rclcpp::Node>("spinner");
   rclcpp::executors::SingleThreadedExecutor executor;
   executor.add_node(node);
+
+  // A cancel or a group's wake-up that comes before a wait is not lost: the wait ends at once.
+  const auto group = node->create_callback_group(rclcpp::CallbackGroupType::MutuallyExclusive);
+  executor.spin_some();
+  for (const auto & wake : std::vector<std::function<void()>>{
+         [&] { executor.cancel(); }, [&] { group->trigger_notify_guard_condition(); }}) {
+    wake();
+    const auto woken = std::chrono::steady_clock::now();
+    executor.spin_once(10s);
+    EXPECT_LT(std::chrono::steady_clock::now() - woken, 5s);
+  }
 
   // A callback that publishes to its own topic leaves the new message for the next spin.
   int received = 0;

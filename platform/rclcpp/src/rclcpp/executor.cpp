@@ -385,10 +385,13 @@ void Executor::wait_for_work(std::chrono::nanoseconds timeout)
     return next_timer_call;
   };
 
+  // A trigger from before this wait (cancel, a guard condition) is kept until a wait sees it,
+  // like a triggered guard condition: a wait that has to sleep then returns at once, one that
+  // finds work ready or does not sleep takes it.
   add_callback_groups_from_nodes_associated_to_executor();
-  wake_signal_->reset();
   const auto next_timer_call = collect_ready();
   if (!ready_entities_.empty() || timeout == std::chrono::nanoseconds::zero()) {
+    wake_signal_->reset();
     return;
   }
   if (!rclcpp::ok(context_) || !spinning.load()) {
