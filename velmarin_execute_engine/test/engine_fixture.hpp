@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 #include <spdlog/details/os.h>
 #include <spdlog/sinks/base_sink.h>
+#include <spdlog/spdlog.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -73,18 +74,38 @@ private:
   std::vector<std::pair<size_t, std::string>> messages_;
 };
 
-// Sets the program logger up once per process, in a temporary directory, with a LogCapture.
+// Sets the program logger up once per process, in a temporary directory removed at exit, with
+// a LogCapture.
 inline std::shared_ptr<LogCapture> CaptureProgramLog()
 {
-  static const std::shared_ptr<LogCapture> capture = [] {
-    const auto dir =
+  struct TemporaryDirectory
+  {
+    std::filesystem::path path =
       std::filesystem::temp_directory_path() / ("engine_test_" + std::to_string(::getpid()));
-    common_util::LogInstance()->InitLog((dir / "log").string(), 1, "engine_test");
+    ~TemporaryDirectory()
+    {
+      std::error_code ignored;
+      std::filesystem::remove_all(path, ignored);
+    }
+  };
+  static const TemporaryDirectory dir;
+  static const std::shared_ptr<LogCapture> capture = [] {
+    common_util::LogInstance()->InitLog((dir.path / "log").string(), 1, "engine_test");
     auto sink = std::make_shared<LogCapture>();
     common_util::LogInstance()->GetLogger()->sinks().push_back(sink);
     return sink;
   }();
   return capture;
+}
+
+// As CaptureProgramLog, for tests that run start-up: start-up then finds its logger name taken
+// and keeps logging into the capture, so no test reads or writes the robot's log directory.
+inline std::shared_ptr<LogCapture> CaptureStartUpLog()
+{
+  if (!spdlog::get("execute_engine")) {
+    spdlog::register_logger(std::make_shared<spdlog::logger>("execute_engine"));
+  }
+  return CaptureProgramLog();
 }
 
 // The engine with trees built from text on an rclcpp node, and requests sent to it.

@@ -5,14 +5,9 @@
 // go through the real "execute_robot" service.
 
 #include <gtest/gtest.h>
-#include <rcutils/logging.h>
-#include <spdlog/spdlog.h>
 
 #include <chrono>
-#include <condition_variable>
-#include <cstdarg>
 #include <cstddef>
-#include <cstdio>
 #include <future>
 #include <memory>
 #include <mutex>
@@ -24,6 +19,7 @@
 #include "execute_engine/execute_engine.hpp"
 #include "execute_engine/start_up.hpp"
 #include "execute_engine_test_support/background_executor.hpp"
+#include "execute_engine_test_support/ros_log_capture.hpp"
 #include "execute_engine_test_support/simulated_action_server.hpp"
 #include "execute_engine_test_support/simulated_device_controller.hpp"
 #include "execute_engine_test_support/simulated_map_server.hpp"
@@ -40,67 +36,12 @@ namespace
 using namespace std::chrono_literals;
 using RobotCommon = velmarin_protocol::srv::RobotCommon;
 
-// What the nodes write through their ROS loggers, kept as well as printed.
-class RosLogCapture
-{
-public:
-  static void Install() { rcutils_logging_set_output_handler(&Handle); }
-
-  static void Clear()
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    lines_.clear();
-  }
-
-  // True once a line holding `text` was written, false after `timeout`.
-  static bool WaitFor(const std::string & text, std::chrono::milliseconds timeout)
-  {
-    std::unique_lock<std::mutex> lock(mutex_);
-    return written_.wait_for(lock, timeout, [&text] {
-      for (const std::string & line : lines_) {
-        if (line.find(text) != std::string::npos) {
-          return true;
-        }
-      }
-      return false;
-    });
-  }
-
-private:
-  static void Handle(
-    const rcutils_log_location_t * location, int severity, const char * name,
-    rcutils_time_point_value_t timestamp, const char * format, va_list * args)
-  {
-    char line[1024];
-    va_list copy;
-    va_copy(copy, *args);
-    std::vsnprintf(line, sizeof(line), format, copy);
-    va_end(copy);
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      lines_.emplace_back(line);
-    }
-    written_.notify_all();
-    rcutils_logging_console_output_handler(location, severity, name, timestamp, format, args);
-  }
-
-  static inline std::mutex mutex_;
-  static inline std::condition_variable written_;
-  static inline std::vector<std::string> lines_;
-};
+using execute_engine_test_support::RosLogCapture;
 
 class ExecuteRobotTest : public ::testing::Test
 {
 protected:
-  static void SetUpTestSuite()
-  {
-    log_ = engine_test::CaptureProgramLog();
-    // Start-up then finds its logger name taken and keeps logging into the capture, so the
-    // tests neither read nor write the robot's log directory.
-    if (!spdlog::get("execute_engine")) {
-      spdlog::register_logger(std::make_shared<spdlog::logger>("execute_engine"));
-    }
-  }
+  static void SetUpTestSuite() { log_ = engine_test::CaptureStartUpLog(); }
 
   void SetUp() override
   {

@@ -5,7 +5,6 @@
 // ended the ways the robot ends it while a navigation goal runs.
 
 #include <gtest/gtest.h>
-#include <spdlog/spdlog.h>
 
 #include <chrono>
 #include <csignal>
@@ -41,14 +40,7 @@ enum class Stop
 class StartUpTest : public ::testing::TestWithParam<Stop>
 {
 protected:
-  static void SetUpTestSuite()
-  {
-    engine_test::CaptureProgramLog();
-    // Start-up then finds its logger name taken and keeps logging into the capture.
-    if (!spdlog::get("execute_engine")) {
-      spdlog::register_logger(std::make_shared<spdlog::logger>("execute_engine"));
-    }
-  }
+  static void SetUpTestSuite() { engine_test::CaptureStartUpLog(); }
 
   void SetUp() override
   {
