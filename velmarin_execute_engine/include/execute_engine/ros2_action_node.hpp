@@ -329,10 +329,12 @@ bool Ros2ActionNode<ActionT>::createClient(const std::string & action_name)
     // They can be cancelled only through the client that sent them.
     settleAbandonedGoals(action_timeout);
   }
-  private_executor.add_callback_group(group, node->get_node_base_interface(), true);
+  // The old group leaves first: an executor keeps waiting on the guard condition of a group
+  // removed while another group of its node is still in it, and fails once that group is gone.
   if (callback_group) {
     private_executor.remove_callback_group(callback_group);
   }
+  private_executor.add_callback_group(group, node->get_node_base_interface(), true);
   callback_group = group;
   action_client = client;
   client_action_name = action_name;
@@ -696,7 +698,9 @@ void Ros2ActionNode<ActionT>::pollAbandonedGoals()
     return;
   }
   if (!private_executor.is_spinning()) {
-    private_executor.spin_some(std::chrono::nanoseconds(0));
+    // The client hands out one ready entity per wait, so a single wait could leave an
+    // acceptance queued behind feedback or status; the bound only matters under a flood.
+    private_executor.spin_all(action_timeout);
   }
   cancelAcceptedAbandonedGoals();
 }

@@ -68,7 +68,7 @@ TEST_F(NodeTest, QosProfilesHaveHumblesValues)
   EXPECT_EQ(10u, from_profile.get_rmw_qos_profile().depth);
 }
 
-TEST_F(NodeTest, SpinSomeTakesOnlyReadyWorkAndATimerMayCancelItself)
+TEST_F(NodeTest, SpinSomeTakesOnlyReadyWorkSpinAllAlsoWhatFollowsAndATimerMayCancelItself)
 {
   auto node = std::make_shared<rclcpp::Node>("spinner");
   rclcpp::executors::SingleThreadedExecutor executor;
@@ -85,13 +85,15 @@ TEST_F(NodeTest, SpinSomeTakesOnlyReadyWorkAndATimerMayCancelItself)
     EXPECT_LT(std::chrono::steady_clock::now() - woken, 5s);
   }
 
-  // A callback that publishes to its own topic leaves the new message for the next spin.
+  // A callback that publishes to its own topic (five times) leaves the new message for the
+  // next spin_some; spin_all takes it too, until nothing is ready.
   int received = 0;
   rclcpp::Publisher<example_interfaces::msg::String>::SharedPtr publisher;
   auto echo = node->create_subscription<example_interfaces::msg::String>(
     "echo", 10, [&](const example_interfaces::msg::String & message) {
-      ++received;
-      publisher->publish(message);
+      if (++received < 5) {
+        publisher->publish(message);
+      }
     });
   publisher = node->create_publisher<example_interfaces::msg::String>("echo", 10);
   publisher->publish(example_interfaces::msg::String());
@@ -99,6 +101,8 @@ TEST_F(NodeTest, SpinSomeTakesOnlyReadyWorkAndATimerMayCancelItself)
   EXPECT_EQ(1, received);
   executor.spin_some();
   EXPECT_EQ(2, received);
+  executor.spin_all(1s);
+  EXPECT_EQ(5, received);
 
   // A timer callback may take the timer itself.
   int ticks = 0;

@@ -65,7 +65,9 @@ public:
   get_automatically_added_callback_groups_from_nodes();
 
   /// Release a group added with add_callback_group.
-  /** Throws std::runtime_error when this executor does not hold it that way. */
+  /** Throws std::runtime_error when this executor does not hold it that way. A group released
+   *  (here or by remove_node) while another group of its node stays here keeps its guard
+   *  condition in every later wait, which throws RCLError once that group is destroyed. */
   virtual void remove_callback_group(
     rclcpp::CallbackGroup::SharedPtr group_ptr, bool notify = true);
 
@@ -88,6 +90,11 @@ public:
   /// Run the work that is ready now, each ready entity once, without waiting for more.
   /** Stops early once `max_duration` has passed; zero means no limit. */
   virtual void spin_some(std::chrono::nanoseconds max_duration = std::chrono::nanoseconds(0));
+
+  /// Run the work that is ready, again and again until none is, without waiting for more.
+  /** Stops early once `max_duration` has passed; zero means no limit. Throws
+   *  std::invalid_argument for a negative `max_duration`. */
+  virtual void spin_all(std::chrono::nanoseconds max_duration);
 
   /// Wait up to `timeout` (negative: without limit) for one unit of work and run it.
   virtual void spin_once(std::chrono::nanoseconds timeout = std::chrono::nanoseconds(-1));
@@ -202,6 +209,12 @@ private:
 
   bool holds_group(const rclcpp::CallbackGroup::SharedPtr & group_ptr);
 
+  /// Whether a group of the node is held here; the caller holds `mutex_`.
+  bool holds_group_of(const rclcpp::node_interfaces::NodeBaseInterface::SharedPtr & node_ptr) const;
+
+  /// Throws RCLError once a group in `orphaned_guard_groups_` is gone.
+  void check_orphaned_guard_groups();
+
   /// The live groups this executor holds; groups their owners released are forgotten.
   std::vector<rclcpp::CallbackGroup::SharedPtr> held_groups();
 
@@ -214,6 +227,9 @@ private:
   std::vector<rclcpp::node_interfaces::NodeBaseInterface::WeakPtr> weak_nodes_;
 
   std::vector<ReadyEntity> ready_entities_;
+  // Groups removed while their node still had another group here. As in the real executor,
+  // their guard conditions stay in every later wait, which fails once such a group is gone.
+  std::vector<rclcpp::CallbackGroup::WeakPtr> orphaned_guard_groups_;
 };
 
 }  // namespace rclcpp

@@ -1,10 +1,12 @@
 #include "rclcpp/executor.hpp"
 
 #include <algorithm>
+#include <stdexcept>
 #include <string>
 #include <utility>
 
 #include "rclcpp/detail/wake_signal.hpp"
+#include "rclcpp/exceptions/exceptions.hpp"
 #include "rclcpp/node.hpp"
 #include "rclcpp/timer.hpp"
 
@@ -152,7 +154,11 @@ void Executor::remove_callback_group_from_map(
   if (it->second.expired()) {
     throw std::runtime_error("Node must not be deleted before its callback group(s).");
   }
+  const auto node_ptr = it->second.lock();
   weak_groups_to_nodes.erase(it);
+  if (holds_group_of(node_ptr)) {
+    orphaned_guard_groups_.push_back(group_ptr);
+  }
   group_ptr->get_notify_guard_condition(context_)->set_on_trigger_callback(nullptr);
   group_ptr->get_associated_with_executor_atomic().store(false);
   if (notify) {
@@ -236,6 +242,14 @@ void Executor::spin_node_some(std::shared_ptr<rclcpp::Node> node)
 void Executor::spin_some(std::chrono::nanoseconds max_duration)
 {
   spin_some_impl(max_duration, false);
+}
+
+void Executor::spin_all(std::chrono::nanoseconds max_duration)
+{
+  if (max_duration < std::chrono::nanoseconds::zero()) {
+    throw std::invalid_argument("max_duration must be greater than or equal to 0");
+  }
+  spin_some_impl(max_duration, true);
 }
 
 void Executor::spin_some_impl(std::chrono::nanoseconds max_duration, bool exhaustive)
@@ -345,6 +359,30 @@ std::vector<rclcpp::CallbackGroup::SharedPtr> Executor::held_groups()
   return groups;
 }
 
+bool Executor::holds_group_of(const NodeBaseInterface::SharedPtr & node_ptr) const
+{
+  for (const auto * map :
+       {&weak_groups_associated_with_executor_to_nodes_,
+        &weak_groups_to_nodes_associated_with_executor_}) {
+    for (const auto & entry : *map) {
+      if (entry.second.lock() == node_ptr) {
+        return true;
+      }
+    }
+  }
+  return false;
+}
+
+void Executor::check_orphaned_guard_groups()
+{
+  std::lock_guard<std::mutex> lock(mutex_);
+  for (const auto & group : orphaned_guard_groups_) {
+    if (group.expired()) {
+      throw rclcpp::exceptions::RCLError("failed to add guard condition to wait set");
+    }
+  }
+}
+
 bool Executor::holds_group(const rclcpp::CallbackGroup::SharedPtr & group_ptr)
 {
   std::lock_guard<std::mutex> lock(mutex_);
@@ -385,6 +423,7 @@ void Executor::wait_for_work(std::chrono::nanoseconds timeout)
     return next_timer_call;
   };
 
+  check_orphaned_guard_groups();
   // A trigger from before this wait (cancel, a guard condition) is kept until a wait sees it,
   // like a triggered guard condition: a wait that has to sleep then returns at once, one that
   // finds work ready or does not sleep takes it.
