@@ -16,6 +16,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "common_util/log_holder.hpp"
@@ -173,7 +174,8 @@ public:
   bool createClient(const std::string & action_name);
 
   // Asks the server to cancel the goal sent at IDLE and waits up to `action_timeout` for its
-  // answer (a missing answer is only logged), then lets the goal go. A goal whose response has
+  // answer (a missing answer is only logged), asking again while the server answers that it
+  // does not know the goal yet, then lets the goal go. A goal whose response has
   // not come is first waited for until its response is due (see the class comment). Without a
   // goal, or once ROS is shut down, it sends nothing. A call made while another one runs (from
   // a callback of its wait) returns at once.
@@ -226,6 +228,7 @@ private:
   static constexpr int32_t kOtherCancelCmd = 8;
   static constexpr int32_t kPauseCmd = 5;
   static constexpr int32_t kRecoveryCmd = 403;
+  static constexpr std::chrono::milliseconds kCancelRetryPause{10};
 
   // Clears `cancelling` when the cancelGoal call that set it returns or raises.
   class CancellingReset
@@ -635,24 +638,38 @@ void Ros2ActionNode<ActionT>::cancelGoal()
   if (!goal_handle) {
     return;
   }
-  std::shared_future<typename rclcpp_action::Client<ActionT>::CancelResponse::SharedPtr> answer;
-  try {
-    answer = action_client->async_cancel_goal(goal_handle);
-  } catch (const rclcpp_action::exceptions::UnknownGoalHandleError &) {
-    // The client forgets a goal once its result is in: there is nothing left to cancel.
-    EE_LOG_DEBUG("action goal already finished, no cancel sent");
-    goal_handle.reset();
-    return;
-  }
-  if (!private_executor.is_spinning()) {
+  using CancelResponse = typename rclcpp_action::Client<ActionT>::CancelResponse;
+  const auto deadline = std::chrono::steady_clock::now() + action_timeout;
+  while (true) {
+    std::shared_future<typename CancelResponse::SharedPtr> answer;
+    try {
+      answer = action_client->async_cancel_goal(goal_handle);
+    } catch (const rclcpp_action::exceptions::UnknownGoalHandleError &) {
+      // The client forgets a goal once its result is in: there is nothing left to cancel.
+      EE_LOG_DEBUG("action goal already finished, no cancel sent");
+      break;
+    }
+    if (private_executor.is_spinning()) {
+      break;
+    }
+    const auto left = std::chrono::duration_cast<std::chrono::nanoseconds>(
+      deadline - std::chrono::steady_clock::now());
     if (
-      private_executor.spin_until_future_complete(answer, action_timeout) !=
-      rclcpp::FutureReturnCode::SUCCESS) {
+      left <= std::chrono::nanoseconds(0) || private_executor.spin_until_future_complete(
+                                               answer, left) != rclcpp::FutureReturnCode::SUCCESS) {
       RCLCPP_ERROR(
         node->get_logger(), "Failed to cancel action server for [%s]", client_action_name.c_str());
-    } else {
-      EE_LOG_DEBUG("cancel action get response from halcyra");
+      break;
     }
+    // A server may answer a goal before it has registered it, and a cancel that comes in
+    // between finds no goal: ask again until the cancel timeout.
+    if (
+      answer.get()->return_code != CancelResponse::ERROR_UNKNOWN_GOAL_ID ||
+      std::chrono::steady_clock::now() + kCancelRetryPause >= deadline) {
+      EE_LOG_DEBUG("cancel action get response from halcyra");
+      break;
+    }
+    std::this_thread::sleep_for(kCancelRetryPause);
   }
   goal_handle.reset();
 }
