@@ -175,10 +175,10 @@ public:
 
   // Asks the server to cancel the goal sent at IDLE and waits up to `action_timeout` for its
   // answer (a missing answer is only logged), asking again while the server answers that it
-  // does not know the goal yet, then lets the goal go. A goal whose response has
-  // not come is first waited for until its response is due (see the class comment). Without a
-  // goal, or once ROS is shut down, it sends nothing. A call made while another one runs (from
-  // a callback of its wait) returns at once.
+  // does not know the goal yet, then lets the goal go. A goal whose response has not come is
+  // first waited for until its response is due (see the class comment). Without a goal, or once
+  // ROS is shut down, it sends nothing. A call made while another one runs (from a callback of
+  // its wait) returns at once.
   void cancelGoal();
 
   bool followsRunningGoal() const override;
