@@ -1,5 +1,7 @@
 #include "behaviortree_cpp_v3/controls/sequence_node.h"
 
+#include "child_loops.hpp"
+
 namespace BT
 {
 SequenceNode::SequenceNode(const std::string & name) : ControlNode(name, {}), current_child_idx_(0)
@@ -16,25 +18,8 @@ void SequenceNode::halt()
 NodeStatus SequenceNode::tick()
 {
   setStatus(NodeStatus::RUNNING);
-  while (current_child_idx_ < children_nodes_.size()) {
-    const NodeStatus child_status = children_nodes_[current_child_idx_]->executeTick();
-    switch (child_status) {
-      case NodeStatus::RUNNING:
-        return child_status;
-      case NodeStatus::FAILURE:
-        haltChildren();
-        current_child_idx_ = 0;
-        return child_status;
-      case NodeStatus::SUCCESS:
-        current_child_idx_++;
-        break;
-      case NodeStatus::IDLE:
-        throw LogicError("A child node must never return IDLE");
-    }
-  }
-  haltChildren();
-  current_child_idx_ = 0;
-  return NodeStatus::SUCCESS;
+  return child_loops::TickInOrder(
+    children_nodes_, current_child_idx_, NodeStatus::SUCCESS, [this] { haltChildren(); });
 }
 
 }  // namespace BT
