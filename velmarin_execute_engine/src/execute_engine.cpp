@@ -437,6 +437,8 @@ void ExecuteEngine::Release()
   StopTicking();
   std::lock_guard<TicketLock> guard(tick_lock_);
   HaltTree();
+  // The waiters are nodes of the tree going away.
+  goal_waiters_.clear();
   tree_ = BT::Tree();
   node_.reset();
 }

@@ -255,8 +255,8 @@ private:
   // Takes in the goal response, feedback and result of the goal sent at IDLE.
   BT::NodeStatus followGoal();
 
-  // Whether the goal response is overdue.
-  bool goalResponseOverdue() const;
+  // How long until the goal response is overdue (negative once it is), on the node's clock.
+  std::chrono::nanoseconds goalResponseDueIn() const;
 
   // Cancels the goal, hands its outcome over (the result, if it came meanwhile, else
   // onGoalLost) and clears the goal state.
@@ -532,7 +532,7 @@ BT::NodeStatus Ros2ActionNode<ActionT>::followGoal()
     const auto response_check = private_executor.spin_until_future_complete(
       pending_goal_handle, std::chrono::milliseconds(0));
     if (response_check != rclcpp::FutureReturnCode::SUCCESS) {
-      if (goalResponseOverdue()) {
+      if (goalResponseDueIn() < std::chrono::nanoseconds(0)) {
         abandonPendingGoal();
         reportGoalLost();
         clearGoalState();
@@ -578,10 +578,8 @@ void Ros2ActionNode<ActionT>::waitForWork(std::chrono::nanoseconds cap)
   auto timeout = cap;
   if (!goal_in_flight && pending_goal_handle.valid()) {
     // Just past the limit, so that the next tick finds the response overdue.
-    const auto due = std::chrono::nanoseconds(action_timeout) -
-                     std::chrono::nanoseconds((node->now() - goal_sent_time).nanoseconds()) +
-                     std::chrono::milliseconds(1);
-    timeout = std::clamp(due, std::chrono::nanoseconds(0), cap);
+    timeout = std::clamp(
+      goalResponseDueIn() + std::chrono::milliseconds(1), std::chrono::nanoseconds(0), cap);
   }
   if (!private_executor.is_spinning()) {
     private_executor.spin_once(timeout);
@@ -596,10 +594,10 @@ void Ros2ActionNode<ActionT>::interruptWait()
 }
 
 template <class ActionT>
-bool Ros2ActionNode<ActionT>::goalResponseOverdue() const
+std::chrono::nanoseconds Ros2ActionNode<ActionT>::goalResponseDueIn() const
 {
-  const auto timeout = rclcpp::Duration::from_seconds(action_timeout.count() / 1000.0);
-  return node->now() - goal_sent_time > timeout;
+  return std::chrono::nanoseconds(action_timeout) -
+         std::chrono::nanoseconds((node->now() - goal_sent_time).nanoseconds());
 }
 
 template <class ActionT>
@@ -621,8 +619,7 @@ void Ros2ActionNode<ActionT>::cancelGoal()
   if (!goal_handle && pending_goal_handle.valid()) {
     // The server can only be told about a goal it has accepted.
     if (!private_executor.is_spinning()) {
-      const auto due = std::chrono::nanoseconds(action_timeout) -
-                       std::chrono::nanoseconds((node->now() - goal_sent_time).nanoseconds());
+      const auto due = goalResponseDueIn();
       if (due > std::chrono::nanoseconds(0)) {
         private_executor.spin_until_future_complete(pending_goal_handle, due);
       }
