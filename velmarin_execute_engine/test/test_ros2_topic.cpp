@@ -111,7 +111,6 @@ TEST_F(Ros2TopicTest, PublishesThePoseWithTheRequestsMapOnceTheMapIsLoaded)
   SpinTopicNode(2);
 
   const auto first = PublishFor("/maps/a.pbstream", Pose(1.0, 2.0, 0.0));
-  EXPECT_EQ(log_->Count("publishInitPos receive x:1, y:2, angle:0"), 1u);
   // Only the first ".pbstream" becomes ".yaml", and only in the load request.
   const auto second = PublishFor("/x.pbstream/m.pbstream", Pose(-3.5, 4.25, 7.0));
   EXPECT_EQ(map_server.MapUrls(), (std::vector<std::string>{"/maps/a.yaml", "/x.yaml/m.pbstream"}));
@@ -152,12 +151,9 @@ TEST_F(Ros2TopicTest, RejectedPoseOrMapPublishesNothing)
   EXPECT_EQ(unloaded->map_path, "/maps/a.pbstream");
 
   SimulatedMapServer map_server(*peers_);
-  log_->Clear();
   for (double angle : {std::nan(""), std::numeric_limits<double>::infinity()}) {
-    topic_->PubInitLocation(Pose(1.0, 2.0, angle));
+    EXPECT_FALSE(topic_->PubInitLocation(Pose(1.0, 2.0, angle))) << angle;
   }
-  EXPECT_EQ(log_->Count("publishInitPos receive"), 2u);
-  EXPECT_EQ(log_->Count(""), 2u);
 
   for (const std::string map_path : {"/maps/a.yaml", ""}) {
     const auto request = PublishFor(map_path, Pose(1.0, 2.0, 0.0));
