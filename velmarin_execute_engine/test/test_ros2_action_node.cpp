@@ -100,11 +100,6 @@ TEST_F(Ros2ActionNodeTest, FindsItsServerAtConstructionOrAtALaterTick)
 {
   EXPECT_TRUE(MakeNode()->server_ready);
   ScriptedNode absent("absent", Config("late_server"), Params(kShortTimeout));
-  EXPECT_EQ(
-    RosLog::Count(
-      RCUTILS_LOG_SEVERITY_ERROR,
-      "absent: Action server with name 'late_server' is not reachable."),
-    1u);
   EXPECT_EQ(Tick(absent, 401), NodeStatus::FAILURE);
 
   SimulatedSecurityServer late(*peers_, "late_server");
@@ -321,7 +316,6 @@ TEST_F(Ros2ActionNodeTest, RefusedGoalsAndHooksThatBreakTheirContract)
   EXPECT_EQ(
     MessageOf<std::runtime_error>([&] { TickWhileRunning(*node); }),
     "Goal was rejected by the action server");
-  EXPECT_EQ(RosLog::Count(RCUTILS_LOG_SEVERITY_ERROR, "Goal was rejected by server"), 1u);
   EXPECT_EQ(node->executeTick(), NodeStatus::FAILURE);
   EXPECT_EQ(node->errors, std::vector<int32_t>{1});
   server_->SetGoalDecision(rclcpp_action::GoalResponse::ACCEPT_AND_EXECUTE);
