@@ -16,7 +16,6 @@
 #include <vector>
 
 #include "action_node_fixture.hpp"
-#include "execute_engine/navigation_tree_node.hpp"
 #include "execute_engine/ros2_action_node.hpp"
 #include "execute_engine/security_tree_node.hpp"
 
@@ -101,14 +100,7 @@ TEST_F(Ros2ActionNodeTest, FindsItsServerAtConstructionOrAtALaterTick)
 {
   EXPECT_TRUE(MakeNode()->server_ready);
   ScriptedNode absent("absent", Config("late_server"), Params(kShortTimeout));
-  EXPECT_EQ(
-    RosLog::Count(
-      RCUTILS_LOG_SEVERITY_ERROR,
-      "absent: Action server with name 'late_server' is not reachable."),
-    1u);
-  EXPECT_EQ(Lines("create action[late_server] client and find server:false"), 1u);
   EXPECT_EQ(Tick(absent, 401), NodeStatus::FAILURE);
-  EXPECT_EQ(Lines("ros2 action node client not ready"), 1u);
 
   SimulatedSecurityServer late(*peers_, "late_server");
   absent.setStatus(NodeStatus::IDLE);
@@ -159,16 +151,10 @@ TEST_F(Ros2ActionNodeTest, TakesTheActionNameFromThePortTheBlackboardOrTheDefaul
   params = Params(kPatience);
   execute_engine::RegisterRos2ActionNode<execute_engine::SecurityTreeNode>(
     factory, "SecurityNode", params);
-  execute_engine::RegisterRos2ActionNode<execute_engine::NavigationTreeNode>(
-    factory, "Navigation", params);
-  EXPECT_EQ(factory.manifests().at("Navigation").ports.size(), 1u);
   auto tree = factory.createTreeFromText(TreeXml("<SecurityNode action_name=\"security_test\"/>"));
   Use(Command(401));
   EXPECT_EQ(tree.tickRoot(), NodeStatus::RUNNING);
   EXPECT_TRUE(server_->WaitForGoals(2, kPatience));
-  EXPECT_EQ(
-    MessageOf<std::logic_error>([&] { factory.createTreeFromText(TreeXml("<Navigation/>")); }),
-    kNoName);
 }
 
 TEST_F(Ros2ActionNodeTest, AcceptedGoalEndsWithTheResultHooksStatus)
@@ -177,14 +163,11 @@ TEST_F(Ros2ActionNodeTest, AcceptedGoalEndsWithTheResultHooksStatus)
   node->goal_value = 0.25f;
   Follow(*node);
   EXPECT_EQ(server_->Goals()[0].value, 0.25f);
-  EXPECT_EQ(
-    RosLog::Count(RCUTILS_LOG_SEVERITY_INFO, "Goal accepted by server, waiting for result"), 1u);
   ASSERT_TRUE(server_->PublishFeedback(0, Security::Feedback()));
   ASSERT_TRUE(TickUntil(*node, [&node] { return node->feedbacks == 1; }));
 
   ASSERT_TRUE(server_->Finish(0, ResultCode::ABORTED, Security::Result()));
   EXPECT_EQ(TickWhileRunning(*node), NodeStatus::FAILURE);
-  EXPECT_EQ(Lines("action get result"), 1u);
   ASSERT_EQ(node->results.size(), 1u);
   EXPECT_EQ(node->results[0].code, ResultCode::ABORTED);
   EXPECT_EQ(node->results[0].goal_id, server_->GoalId(0));
@@ -263,13 +246,6 @@ TEST_F(Ros2ActionNodeTest, CancelAndHaltEndTheGoalWithOneOutcome)
         node->halt();
       } else {
         EXPECT_EQ(Tick(*node, end), NodeStatus::SUCCESS) << row.goal;
-        if (row.cancelled) {
-          EXPECT_EQ(
-            log_->Messages(),
-            (std::vector<std::string>{
-              "action step into cancel", "cancel action get response from halcyra",
-              "action cancel success"}));
-        }
       }
       server_->SetGoalAnswerDelay(0ms);
       EXPECT_EQ(server_->CancelRequests() - cancels, row.cancelled ? 1u : 0u) << row.goal << end;
@@ -304,7 +280,6 @@ TEST_F(Ros2ActionNodeTest, PauseAndRecoveryGoalsLeaveTheFirstGoalFollowed)
   EXPECT_EQ(Tick(*node, 403), NodeStatus::RUNNING);  // not paused: nothing to recover
   node->goal_value = 5.0f;
   EXPECT_EQ(Tick(*node, 5), NodeStatus::RUNNING);
-  EXPECT_EQ(Lines("action step into pause, is_paused:true"), 1u);
   // The server's group is reentrant: the recovery goal is sent only once the pause goal is in.
   ASSERT_TRUE(server_->WaitForGoals(2, kPatience));
   // While the pause lasts, the node neither sends nor takes anything in.
@@ -313,7 +288,6 @@ TEST_F(Ros2ActionNodeTest, PauseAndRecoveryGoalsLeaveTheFirstGoalFollowed)
   EXPECT_EQ(node->feedbacks, 0);
   node->goal_value = 9.0f;
   EXPECT_EQ(Tick(*node, 403), NodeStatus::RUNNING);
-  EXPECT_EQ(Lines("action step into recovery, is_paused:false"), 1u);
   ASSERT_TRUE(server_->WaitForGoals(3, kPatience));
   EXPECT_EQ(server_->Goals()[1].value, 5.0f);
   EXPECT_EQ(server_->Goals()[2].value, 9.0f);
@@ -342,7 +316,6 @@ TEST_F(Ros2ActionNodeTest, RefusedGoalsAndHooksThatBreakTheirContract)
   EXPECT_EQ(
     MessageOf<std::runtime_error>([&] { TickWhileRunning(*node); }),
     "Goal was rejected by the action server");
-  EXPECT_EQ(RosLog::Count(RCUTILS_LOG_SEVERITY_ERROR, "Goal was rejected by server"), 1u);
   EXPECT_EQ(node->executeTick(), NodeStatus::FAILURE);
   EXPECT_EQ(node->errors, std::vector<int32_t>{1});
   server_->SetGoalDecision(rclcpp_action::GoalResponse::ACCEPT_AND_EXECUTE);
@@ -350,7 +323,6 @@ TEST_F(Ros2ActionNodeTest, RefusedGoalsAndHooksThatBreakTheirContract)
   node->accept_goal = false;
   node->setStatus(NodeStatus::IDLE);
   EXPECT_EQ(Tick(*node, 401), NodeStatus::FAILURE);
-  EXPECT_EQ(Lines("request step into IDLE"), 1u);
   EXPECT_EQ(node->errors, (std::vector<int32_t>{1, 5}));
   node->error_verdict = NodeStatus::RUNNING;
   node->setStatus(NodeStatus::IDLE);
@@ -375,7 +347,6 @@ TEST_F(Ros2ActionNodeTest, FeedbackVerdictEndsTheGoalAndWinsOverAResult)
   Follow(*node);
   ASSERT_TRUE(server_->PublishFeedback(0, Security::Feedback()));
   EXPECT_EQ(TickWhileRunning(*node), NodeStatus::SUCCESS);
-  EXPECT_EQ(Lines("action get on feedback_state_change"), 1u);
   EXPECT_TRUE(server_->WaitForCancelRequests(1, kPatience));
 
   // A result and a verdict taken in by one spin: the verdict, from feedback of the goal just
@@ -387,7 +358,6 @@ TEST_F(Ros2ActionNodeTest, FeedbackVerdictEndsTheGoalAndWinsOverAResult)
   ASSERT_TRUE(server_->Finish(1, ResultCode::SUCCEEDED, Security::Result()));
   ASSERT_TRUE(server_->PublishFeedback(0, Security::Feedback()));
   EXPECT_EQ(node->executeTick(), NodeStatus::FAILURE);
-  EXPECT_EQ(Lines("action get result back"), 1u);
   EXPECT_EQ(node->results.size(), 1u);
   EXPECT_EQ(server_->CancelRequests(), 1u);
   EXPECT_FALSE(node->cancelling);
