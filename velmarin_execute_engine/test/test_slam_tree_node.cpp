@@ -171,7 +171,6 @@ TEST_F(SlamTreeNodeTest, FailedFinishEndsTheCommand)
   EXPECT_FALSE(saving.get());
 
   EXPECT_EQ(log_->Count("map finish trajectory fail"), 1u);
-  EXPECT_EQ(log_->Count("trajectory fail", false), 2u);
   EXPECT_EQ(log_->Count("loc finish trajectory fail", false), 1u);
   Names calls = peers.Calls();
   std::sort(calls.begin(), calls.end());
