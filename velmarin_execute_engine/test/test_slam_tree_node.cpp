@@ -84,14 +84,12 @@ TEST_F(SlamTreeNodeTest, StatusAndCountsFollowTheHandler)
 TEST_F(SlamTreeNodeTest, CommandsFinishOnlyTheFirstActiveTrajectory)
 {
   using Ids = std::vector<int32_t>;
-  using States = std::vector<uint8_t>;
+  // Both state lists are set alike; the calls show which one the command read.
   struct Row
   {
     int cmd;
-    Ids loc_ids;
-    States loc_states;
-    Ids map_ids;
-    States map_states;
+    Ids ids;
+    std::vector<uint8_t> states;
     Names calls;
     Ids finished;
   };
@@ -99,35 +97,38 @@ TEST_F(SlamTreeNodeTest, CommandsFinishOnlyTheFirstActiveTrajectory)
   const Names save{"map_get_trajectory_states", "map_finish_trajectory", "map_write_state"};
   const Names cancel{"map_get_trajectory_states", "map_finish_trajectory", "map_delete_trajectory"};
   const std::vector<Row> rows = {
-    {kSlamWork, {3, 4, 5}, {kFinished, kActive, kActive}, {}, {}, start, {4}},
-    {kSlamWork, {4, 5}, {kFinished, kActive, kActive}, {}, {}, start, {5}},
-    {kSlamWork, {3}, {kFinished}, {}, {}, {start[0], start[2]}, {}},
-    {kSlamComplete, {}, {}, {7}, {kActive}, save, {7}},
-    {kSlamComplete, {}, {}, {}, {}, {save[0], save[2]}, {}},
-    {kCancel, {}, {}, {2, 7, 9}, {kFinished, kActive, kActive}, cancel, {7}},
+    {kSlamWork, {3, 4, 5}, {kFinished, kActive, kActive}, start, {4}},
+    {kSlamWork, {4, 5}, {kFinished, kActive, kActive}, start, {5}},
+    {kSlamWork, {3}, {kFinished}, {start[0], start[2]}, {}},
+    {kSlamComplete, {7}, {kActive}, save, {7}},
+    {kSlamComplete, {}, {}, {save[0], save[2]}, {}},
+    {kCancel, {2, 7, 9}, {kFinished, kActive, kActive}, cancel, {7}},
     // Trajectory 0 is a finished one worth keeping.
-    {kCancel, {}, {}, {0, 1}, {kFinished, kFinished}, {cancel[0]}, {}},
-    {kCancel, {}, {}, {4, 5, 6}, {kFinished}, {cancel[0]}, {}},
+    {kCancel, {0, 1}, {kFinished, kFinished}, {cancel[0]}, {}},
+    {kCancel, {4, 5, 6}, {kFinished}, {cancel[0]}, {}},
   };
-  for (const Row & row : rows) {
-    SCOPED_TRACE(testing::Message() << "cmd " << row.cmd << ", first calls " << row.calls.size());
+  const auto ids_of = [](const auto & requests) {
+    Ids ids;
+    for (const auto & request : requests) {
+      ids.push_back(request.trajectory_id);
+    }
+    return ids;
+  };
+  for (size_t i = 0; i < rows.size(); ++i) {
+    SCOPED_TRACE("row " + std::to_string(i));
+    const Row & row = rows[i];
     Peers & peers = ServeAllBut({});
-    peers.SetLocTrajectories(row.loc_ids, row.loc_states);
-    peers.SetMapTrajectories(row.map_ids, row.map_states);
+    peers.SetLocTrajectories(row.ids, row.states);
+    peers.SetMapTrajectories(row.ids, row.states);
     EXPECT_EQ(Outcome(slam_, row.cmd), kSucceeded);
     EXPECT_EQ(peers.Calls(), row.calls);
-    Ids finished, deleted;
-    for (const auto & r : peers.Requests<Peers::LocFinishTrajectory>()) {
-      finished.push_back(r.trajectory_id);
-    }
-    for (const auto & r : peers.Requests<Peers::MapFinishTrajectory>()) {
-      finished.push_back(r.trajectory_id);
-    }
-    for (const auto & r : peers.Requests<Peers::MapDeleteTrajectory>()) {
-      deleted.push_back(r.trajectory_id);
-    }
+    Ids finished = ids_of(peers.Requests<Peers::LocFinishTrajectory>());
+    const Ids map_finished = ids_of(peers.Requests<Peers::MapFinishTrajectory>());
+    finished.insert(finished.end(), map_finished.begin(), map_finished.end());
     EXPECT_EQ(finished, row.finished);
-    EXPECT_EQ(deleted, row.cmd == kCancel ? row.finished : Ids{});
+    EXPECT_EQ(
+      ids_of(peers.Requests<Peers::MapDeleteTrajectory>()),
+      row.cmd == kCancel ? row.finished : Ids{});
   }
 }
 
