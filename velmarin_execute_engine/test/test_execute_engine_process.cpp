@@ -41,12 +41,16 @@ constexpr char kSentinelTree[] = R"(
 class FakePrefix
 {
 public:
-  explicit FakePrefix(const std::string & label)
+  explicit FakePrefix(const std::string & label, bool registered = true)
   : root_(
       fs::temp_directory_path() /
       ("execute_engine_prefix_" + label + "_" + std::to_string(::getpid())))
   {
     fs::remove_all(root_);
+    fs::create_directories(root_);
+    if (!registered) {
+      return;
+    }
     fs::create_directories(root_ / "share/ament_index/resource_index/packages");
     std::ofstream(root_ / "share/ament_index/resource_index/packages" / kPackage);
     fs::create_directories(share() / "xml");
@@ -211,49 +215,43 @@ TEST(ExecuteEngineProcess, StartsWithThreeProgressLinesAndStopsCleanlyOnSignals)
   }
 }
 
-TEST(ExecuteEngineProcess, TreeThatCannotBeBuiltEndsWithStatus255BeforeTheService)
+// Start-up failures end with status 255 before the service, each with its reason before the
+// closing line.
+TEST(ExecuteEngineProcess, FailedStartUpEndsWithStatus255BeforeTheService)
 {
-  FakePrefix prefix("broken");
-  const std::vector<std::string> trees = {
-    "",                                                     // missing file
-    "<root><BehaviorTree ID=\"Main\"><LocationSentinel/>",  // malformed XML
-    "<root><BehaviorTree ID=\"Main\"><NoSuchNode/></BehaviorTree></root>",
+  struct Row
+  {
+    bool registered;
+    std::optional<std::string> tree;
+    std::string reason;
   };
-  for (const std::string & tree : trees) {
-    SCOPED_TRACE(tree);
-    fs::remove(prefix.tree());
-    if (!tree.empty()) {
-      prefix.WriteTree(tree);
+  const std::vector<Row> rows = {
+    {false, std::nullopt, kPackage},
+    {true, std::nullopt, "create behavior_tree failed: "},
+    {true, "<root><BehaviorTree ID=\"Main\"><LocationSentinel/>", "create behavior_tree failed: "},
+    {true, "<root><BehaviorTree ID=\"Main\"><NoSuchNode/></BehaviorTree></root>",
+     "create behavior_tree failed: "},
+  };
+  for (const Row & row : rows) {
+    SCOPED_TRACE(row.tree.value_or(row.registered ? "missing file" : "unregistered package"));
+    FakePrefix prefix("broken", row.registered);
+    if (row.tree) {
+      prefix.WriteTree(*row.tree);
     }
     EngineProcess process(prefix.path());
     const auto status = process.WaitForExit(30s);
     ASSERT_TRUE(status.has_value());
     EXPECT_EQ(*status, 255);
-    const auto & lines = process.lines();
-    ASSERT_EQ(lines.size(), 3u);
-    EXPECT_EQ(lines[1].rfind("create behavior_tree failed: ", 0), 0u) << lines[1];
-    EXPECT_EQ(lines.front(), "tree_path = " + prefix.tree().string());
-    EXPECT_EQ(lines.back(), "execute engine init failed");
-    for (const std::string & line : lines) {
-      EXPECT_NE(line, "after global engine init");
-      EXPECT_NE(line, "after advertiseService");
+    std::vector<std::string> lines = process.lines();
+    if (row.registered) {
+      ASSERT_FALSE(lines.empty());
+      EXPECT_EQ(lines.front(), "tree_path = " + prefix.tree().string());
+      lines.erase(lines.begin());
     }
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_NE(lines.front().find(row.reason), std::string::npos) << lines.front();
+    EXPECT_EQ(lines.back(), "execute engine init failed");
   }
-}
-
-TEST(ExecuteEngineProcess, MissingPackageShareDirectoryEndsWithStatus255)
-{
-  const fs::path empty_prefix =
-    fs::temp_directory_path() / ("execute_engine_empty_prefix_" + std::to_string(::getpid()));
-  fs::create_directories(empty_prefix);
-  EngineProcess process(empty_prefix.string());
-  const auto status = process.WaitForExit(30s);
-  fs::remove_all(empty_prefix);
-  ASSERT_TRUE(status.has_value());
-  EXPECT_EQ(*status, 255);
-  ASSERT_EQ(process.lines().size(), 2u);
-  EXPECT_NE(process.lines().front().find(kPackage), std::string::npos) << "the reason names it";
-  EXPECT_EQ(process.lines().back(), "execute engine init failed");
 }
 
 }  // namespace

@@ -51,10 +51,8 @@ protected:
 
 TEST_F(ProcterTreeNodeTest, ReturnsFailureWhateverTheHandlerDid)
 {
-  const std::vector<std::string> stubs{"Cancel", "Pause", "Done", "Preempt"};
   for (int cmd = 4; cmd <= 7; ++cmd) {
     EXPECT_EQ(Outcome(procter_, cmd), kSucceeded) << cmd;
-    EXPECT_EQ(log_->Count("ProcterTreeNode::" + stubs[cmd - 4]), 1u) << cmd;
   }
   // A command of the sweeping model that this node does not handle.
   EXPECT_EQ(Outcome(procter_, 202), (TickOutcome{NodeStatus::FAILURE, 0, 0, 0}));
