@@ -22,12 +22,6 @@ inline geometry_msgs::msg::Quaternion toMsg(const tf2::Quaternion & in)
   return out;
 }
 
-// Fills `out` with the components of the message form `in`.
-inline void fromMsg(const geometry_msgs::msg::Quaternion & in, tf2::Quaternion & out)
-{
-  out = tf2::Quaternion(in.x, in.y, in.z, in.w);
-}
-
 }  // namespace tf2
 
 #endif  // TF2_GEOMETRY_MSGS__TF2_GEOMETRY_MSGS_HPP_
