@@ -1,15 +1,28 @@
 #!/usr/bin/env bash
 # Builds if needed, then runs every test of every package and prints ctest's summary per
 # package and one total line. Exits non-zero on any failure.
-# Usage: scripts/test.sh [--sanitizer none|asan|tsan | --real]
+# Usage: scripts/test.sh [--sanitizer none|asan|tsan | --real] [--repeat N]
 #   --real  builds the system packages against the real ROS 2 Humble and BehaviorTree.CPP 3.8
 #           (/opt/ros/humble where installed, else what ../shared/tools/real-humble builds) and
 #           runs their tests and the conformance tests of platform/conformance there.
+#   --repeat N  runs every test up to N times and counts it failed at its first failing run.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
-parse_variant "$@"
+repeat=1
+variant_args=()
+while [[ $# -gt 0 ]]; do
+  if [[ "$1" == --repeat ]]; then
+    [[ $# -ge 2 && "$2" =~ ^[1-9][0-9]*$ ]] || { echo "--repeat needs a count" >&2; exit 2; }
+    repeat="$2"
+    shift 2
+  else
+    variant_args+=("$1")
+    shift
+  fi
+done
+parse_variant "${variant_args[@]}"
 
-"${REPO_ROOT}/scripts/build.sh" "$@"
+"${REPO_ROOT}/scripts/build.sh" "${variant_args[@]}"
 
 source_underlay
 set +u
@@ -51,7 +64,7 @@ for ctest_file in "${BUILD_BASE}"/*/CTestTestfile.cmake; do
   echo "=== ${package} (${VARIANT})"
   log_file="$(mktemp)"
   set +e
-  ctest --test-dir "${package_build}" --output-on-failure 2>&1 | tee "${log_file}"
+  ctest --test-dir "${package_build}" --output-on-failure --repeat "until-fail:${repeat}" 2>&1 | tee "${log_file}"
   set -e
   summary="$(grep -E "tests passed, [0-9]+ tests? failed out of [0-9]+" "${log_file}" | tail -1 || true)"
   if [[ -z "${summary}" ]]; then
