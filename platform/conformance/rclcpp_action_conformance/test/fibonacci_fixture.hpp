@@ -132,7 +132,10 @@ class FibonacciActionTest : public ::testing::Test
 protected:
   void SetUp() override
   {
-    rclcpp::init(0, nullptr, rclcpp::InitOptions(), rclcpp::SignalHandlerOptions::None);
+    // Without logging set up, ROS writes no log file.
+    rclcpp::init(
+      0, nullptr, rclcpp::InitOptions().auto_initialize_logging(false),
+      rclcpp::SignalHandlerOptions::None);
     client_node_ = std::make_shared<rclcpp::Node>("fibonacci_client");
     executor_ = std::make_unique<rclcpp::executors::SingleThreadedExecutor>();
     group_ =
