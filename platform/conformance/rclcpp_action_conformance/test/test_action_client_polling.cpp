@@ -64,13 +64,17 @@ TEST_F(FibonacciActionTest, ZeroTimeoutPollsFollowAGoalAndAloneRunItsCallbacks)
   served->publish_feedback(holding<Fibonacci::Feedback>({1}));
   while (poll() && feedbacks.empty()) {
   }
-  served->succeed(holding<Fibonacci::Result>({21}));
+  // Cancelled as a late accepted goal is: the answer is not waited for.
+  client_->async_cancel_goal(handle);
+  while (poll() && !served->is_canceling()) {
+  }
+  served->canceled(holding<Fibonacci::Result>({21}));
   while (poll() && results.empty()) {
   }
   ASSERT_EQ(feedbacks, std::vector<std::vector<int32_t>>{{1}});
   ASSERT_EQ(results.size(), 1u);
   EXPECT_EQ(results[0].goal_id, handle->get_goal_id());
-  EXPECT_EQ(results[0].code, ResultCode::SUCCEEDED);
+  EXPECT_EQ(results[0].code, ResultCode::CANCELED);
   EXPECT_EQ(results[0].result->sequence, std::vector<int32_t>{21});
   EXPECT_EQ(misplaced_calls, 0);
 }

@@ -3,8 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <map>
-
 #include "fibonacci_fixture.hpp"
 
 namespace
