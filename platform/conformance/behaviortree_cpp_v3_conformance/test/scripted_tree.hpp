@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <initializer_list>
 #include <map>
 #include <memory>
 #include <string>
@@ -56,7 +57,7 @@ protected:
     factory.registerBuilder(
       {BT::NodeType::ACTION, "Leaf", {}, {}},
       [this](const std::string & name, const BT::NodeConfiguration &) {
-        return std::make_unique<ScriptedAction>(name, leaf(name));
+        return std::make_unique<ScriptedAction>(name, leaves_[name]);
       });
   }
 
@@ -68,6 +69,16 @@ protected:
     for (const auto & [name, result] : results) {
       leaf(name).result = result;
     }
+  }
+
+  /// A Leaf element for each name, in order.
+  static std::string leaves(std::initializer_list<std::string> names)
+  {
+    std::string xml;
+    for (const auto & name : names) {
+      xml += "<Leaf name='" + name + "'/>";
+    }
+    return xml;
   }
 
   static std::string document(const std::string & body)
@@ -91,7 +102,6 @@ protected:
     return IDLE;
   }
 
-  /// Checks tick and halt counts of a leaf.
   void expectCounts(const std::string & name, int ticks, int halts)
   {
     EXPECT_EQ(leaf(name).ticks, ticks) << "ticks of " << name;

@@ -8,6 +8,7 @@
 #include <condition_variable>
 #include <deque>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -20,10 +21,21 @@
 using Fibonacci = example_interfaces::action::Fibonacci;
 using ClientGoalHandle = rclcpp_action::ClientGoalHandle<Fibonacci>;
 using ServerGoalHandle = rclcpp_action::ServerGoalHandle<Fibonacci>;
+using Options = rclcpp_action::Client<Fibonacci>::SendGoalOptions;
+using rclcpp_action::ResultCode;
 using namespace std::chrono_literals;
 
 /// Bound of every wait that only a fault would exhaust.
 constexpr auto kPatience = 5s;
+
+/// A result or feedback message holding `sequence`.
+template <class Message>
+std::shared_ptr<Message> holding(std::vector<int32_t> sequence)
+{
+  auto message = std::make_shared<Message>();
+  message->sequence = std::move(sequence);
+  return message;
+}
 
 /// A Fibonacci server on its own node and multi-threaded executor, whose decisions the test
 /// sets and whose accepted goals the test drives by hand.
@@ -75,32 +87,24 @@ public:
     return handle;
   }
 
-  /// Goal requests wait, unanswered, until release_goal_decisions().
-  void hold_goal_decisions()
+  /// The next `count` accepted goals by their order; fewer after kPatience.
+  std::map<int32_t, std::shared_ptr<ServerGoalHandle>> next_accepted_goals(int count)
   {
-    std::lock_guard<std::mutex> lock(mutex_);
-    decisions_held_ = true;
+    std::map<int32_t, std::shared_ptr<ServerGoalHandle>> goals;
+    for (int i = 0; i < count; ++i) {
+      if (auto goal = next_accepted_goal()) {
+        goals[goal->get_goal()->order] = goal;
+      }
+    }
+    return goals;
   }
 
-  void release_goal_decisions()
+  /// While held, goal requests wait unanswered.
+  void hold_goal_decisions(bool held)
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    decisions_held_ = false;
+    decisions_held_ = held;
     decisions_released_.notify_all();
-  }
-
-  static std::shared_ptr<Fibonacci::Result> result_of(std::vector<int32_t> sequence)
-  {
-    auto result = std::make_shared<Fibonacci::Result>();
-    result->sequence = std::move(sequence);
-    return result;
-  }
-
-  static std::shared_ptr<Fibonacci::Feedback> feedback_of(std::vector<int32_t> sequence)
-  {
-    auto feedback = std::make_shared<Fibonacci::Feedback>();
-    feedback->sequence = std::move(sequence);
-    return feedback;
   }
 
   std::atomic<rclcpp_action::GoalResponse> goal_decision{
@@ -128,7 +132,10 @@ class FibonacciActionTest : public ::testing::Test
 protected:
   void SetUp() override
   {
-    rclcpp::init(0, nullptr, rclcpp::InitOptions(), rclcpp::SignalHandlerOptions::None);
+    // Without logging set up, ROS writes no log file.
+    rclcpp::init(
+      0, nullptr, rclcpp::InitOptions().auto_initialize_logging(false),
+      rclcpp::SignalHandlerOptions::None);
     client_node_ = std::make_shared<rclcpp::Node>("fibonacci_client");
     executor_ = std::make_unique<rclcpp::executors::SingleThreadedExecutor>();
     group_ =
@@ -164,9 +171,25 @@ protected:
     return true;
   }
 
+  /// Options whose callbacks append to responses, feedbacks and results.
+  Options recording()
+  {
+    Options options;
+    options.goal_response_callback = [this](ClientGoalHandle::SharedPtr handle) {
+      responses.push_back(handle);
+    };
+    options.feedback_callback =
+      [this](ClientGoalHandle::SharedPtr, std::shared_ptr<const Fibonacci::Feedback> feedback) {
+        feedbacks.push_back(feedback->sequence);
+      };
+    options.result_callback = [this](const ClientGoalHandle::WrappedResult & result) {
+      results.push_back(result);
+    };
+    return options;
+  }
+
   /// Sends a goal and spins until the server's answer; returns the handle (null if refused).
-  ClientGoalHandle::SharedPtr send_and_await(
-    int32_t order, const rclcpp_action::Client<Fibonacci>::SendGoalOptions & options = {})
+  ClientGoalHandle::SharedPtr send_and_await(int32_t order, const Options & options = {})
   {
     Fibonacci::Goal goal;
     goal.order = order;
@@ -181,6 +204,9 @@ protected:
   std::unique_ptr<rclcpp::executors::SingleThreadedExecutor> executor_;
   rclcpp_action::Client<Fibonacci>::SharedPtr client_;
   std::unique_ptr<ScriptedFibonacciServer> server_;
+  std::vector<ClientGoalHandle::SharedPtr> responses;
+  std::vector<std::vector<int32_t>> feedbacks;
+  std::vector<ClientGoalHandle::WrappedResult> results;
 };
 
 #endif  // FIBONACCI_FIXTURE_HPP_
