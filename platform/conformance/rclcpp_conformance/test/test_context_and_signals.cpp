@@ -30,6 +30,25 @@ TEST(Context, InitTwiceFailsAndAfterShutdownNothingIsMadeOrSpunUntilInitAgain)
   rclcpp::shutdown();
 }
 
+TEST(ContextDeathTest, ANodeOfAnEarlierInitOutlivingAnotherInitIsFatal)
+{
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_DEATH(
+    {
+      init_ros();
+      auto node = std::make_shared<rclcpp::Node>("outlives_its_init");
+      rclcpp::shutdown();
+      // Real Humble ends the process once the node goes; the stand-in refuses the init.
+      try {
+        init_ros();
+      } catch (const rclcpp::exceptions::RCLError &) {
+        std::abort();
+      }
+      node.reset();
+    },
+    "");
+}
+
 TEST(Context, PreShutdownCallbacksRunWhileTheContextIsValidAndStayUntilRemoved)
 {
   init_ros();
