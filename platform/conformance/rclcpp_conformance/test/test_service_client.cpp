@@ -1,3 +1,5 @@
+#include <utility>
+
 #include "example_interfaces/srv/set_bool.hpp"
 #include "rclcpp_fixture.hpp"
 
@@ -47,12 +49,11 @@ private:
 };
 
 rclcpp::Service<AddTwoInts>::SharedPtr serve(
-  const rclcpp::Node::SharedPtr & node, const std::string & name, Handler & handler,
-  rclcpp::CallbackGroup::SharedPtr group = nullptr)
+  const rclcpp::Node::SharedPtr & node, const std::string & name, Handler & handler)
 {
   return node->create_service<AddTwoInts>(
     name, std::bind(&Handler::handle, &handler, std::placeholders::_1, std::placeholders::_2),
-    rmw_qos_profile_services_default, group);
+    rmw_qos_profile_services_default);
 }
 
 }  // namespace
