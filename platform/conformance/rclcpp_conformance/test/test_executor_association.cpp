@@ -1,31 +1,9 @@
-#include <gtest/gtest.h>
+#include <utility>
 
-#include <chrono>
-#include <future>
-#include <memory>
-#include <stdexcept>
-#include <string>
-#include <thread>
-
-#include "example_interfaces/msg/string.hpp"
-#include "rclcpp/rclcpp.hpp"
 #include "rclcpp_fixture.hpp"
-
-using namespace std::chrono_literals;
 
 namespace
 {
-
-template <typename Callable>
-std::string error_of(Callable && callable)
-{
-  try {
-    callable();
-  } catch (const std::runtime_error & error) {
-    return error.what();
-  }
-  return "no error";
-}
 
 bool holds(rclcpp::Executor & executor, const rclcpp::CallbackGroup::SharedPtr & group)
 {
@@ -37,27 +15,47 @@ bool holds(rclcpp::Executor & executor, const rclcpp::CallbackGroup::SharedPtr &
   return false;
 }
 
+bool associated(const rclcpp::CallbackGroup::SharedPtr & group)
+{
+  return group->get_associated_with_executor_atomic().load();
+}
+
 }  // namespace
 
 class ExecutorAssociation : public RclcppTest
 {
+protected:
+  std::shared_ptr<rclcpp::Node> node = std::make_shared<rclcpp::Node>("execute_engine_topic");
+  rclcpp::node_interfaces::NodeBaseInterface::SharedPtr base = node->get_node_base_interface();
+  std::promise<void> never;
+  std::shared_future<void> never_ready = never.get_future().share();
 };
 
-TEST_F(ExecutorAssociation, NodeHeldByOneExecutorAtATime)
+TEST_F(ExecutorAssociation, ANodeIsHeldByOneExecutorOrFreeSpinAtATimeWithHumblesErrors)
 {
-  auto node = std::make_shared<rclcpp::Node>("execute_engine_topic");
-  auto base = node->get_node_base_interface();
+  // A free spin holds the node only while it runs.
+  std::atomic_bool held_while_spinning{false};
+  auto timer = node->create_wall_timer(
+    1ms, [&] { held_while_spinning = base->get_associated_with_executor_atomic().load(); });
+  EXPECT_EQ(
+    rclcpp::FutureReturnCode::TIMEOUT, rclcpp::spin_until_future_complete(base, never_ready, 20ms));
+  EXPECT_TRUE(held_while_spinning.load());
+  EXPECT_FALSE(base->get_associated_with_executor_atomic().load());
+
   rclcpp::executors::SingleThreadedExecutor first;
   rclcpp::executors::SingleThreadedExecutor second;
-
   first.add_node(node);
+  const std::string taken = "Node '/execute_engine_topic' has already been added to an executor.";
+  const std::vector<std::pair<std::function<void()>, std::string>> refused = {
+    {[&] { second.add_node(node); }, taken},
+    {[&] { first.add_node(node); }, taken},
+    {[&] { rclcpp::spin_until_future_complete(node, never_ready, 0ms); }, taken},
+    {[&] { second.remove_node(node); }, "Node needs to be associated with this executor."},
+  };
+  for (const auto & [action, error] : refused) {
+    EXPECT_EQ(error, error_of(action));
+  }
   EXPECT_TRUE(base->get_associated_with_executor_atomic().load());
-  const std::string expected =
-    "Node '/execute_engine_topic' has already been added to an executor.";
-  EXPECT_EQ(expected, error_of([&] { second.add_node(node); }));
-  EXPECT_EQ(expected, error_of([&] { first.add_node(node); }));
-  EXPECT_EQ(
-    "Node needs to be associated with this executor.", error_of([&] { second.remove_node(node); }));
 
   first.remove_node(node);
   EXPECT_FALSE(base->get_associated_with_executor_atomic().load());
@@ -69,28 +67,28 @@ TEST_F(ExecutorAssociation, NodeHeldByOneExecutorAtATime)
 
 TEST_F(ExecutorAssociation, DestroyedExecutorReleasesNodeAndGroups)
 {
-  auto node = std::make_shared<rclcpp::Node>("released");
   auto group = node->create_callback_group(rclcpp::CallbackGroupType::MutuallyExclusive, false);
   {
     rclcpp::executors::SingleThreadedExecutor executor;
     executor.add_node(node);
-    executor.add_callback_group(group, node->get_node_base_interface());
+    executor.add_callback_group(group, base);
   }
-  EXPECT_FALSE(node->get_node_base_interface()->get_associated_with_executor_atomic().load());
-  EXPECT_FALSE(group->get_associated_with_executor_atomic().load());
-  EXPECT_FALSE(node->get_node_base_interface()
-                 ->get_default_callback_group()
-                 ->get_associated_with_executor_atomic()
-                 .load());
+  EXPECT_FALSE(base->get_associated_with_executor_atomic().load());
+  EXPECT_FALSE(associated(group));
+  EXPECT_FALSE(associated(base->get_default_callback_group()));
 }
 
 TEST_F(ExecutorAssociation, GroupsJoinWithTheirNodeUnlessHeldElsewhereOrManual)
 {
-  auto node = std::make_shared<rclcpp::Node>("grouped");
-  auto base = node->get_node_base_interface();
   auto automatic = node->create_callback_group(rclcpp::CallbackGroupType::MutuallyExclusive);
   auto manual = node->create_callback_group(rclcpp::CallbackGroupType::Reentrant, false);
   auto taken = node->create_callback_group(rclcpp::CallbackGroupType::MutuallyExclusive);
+  int received = 0;
+  rclcpp::SubscriptionOptions options;
+  options.callback_group = manual;
+  auto subscription = node->create_subscription<Text>(
+    "chatter", 10, [&](const Text &) { ++received; }, options);
+  auto publisher = node->create_publisher<Text>("chatter", 10);
 
   rclcpp::executors::SingleThreadedExecutor private_executor;
   private_executor.add_callback_group(taken, base);
@@ -105,7 +103,16 @@ TEST_F(ExecutorAssociation, GroupsJoinWithTheirNodeUnlessHeldElsewhereOrManual)
   EXPECT_FALSE(holds(main_executor, manual));
   EXPECT_FALSE(holds(main_executor, taken));
   EXPECT_TRUE(holds(private_executor, taken));
-  EXPECT_FALSE(manual->get_associated_with_executor_atomic().load());
+  EXPECT_FALSE(associated(manual));
+
+  // Only an executor that holds the group delivers its work.
+  publisher->publish(Text());
+  main_executor.spin_some();
+  EXPECT_EQ(0, received);
+  rclcpp::executors::SingleThreadedExecutor manual_executor;
+  manual_executor.add_callback_group(manual, base);
+  manual_executor.spin_some();
+  EXPECT_EQ(1, received);
 
   // A group made after the node was added joins when the executor next collects its work.
   auto later = node->create_callback_group(rclcpp::CallbackGroupType::MutuallyExclusive);
@@ -115,84 +122,29 @@ TEST_F(ExecutorAssociation, GroupsJoinWithTheirNodeUnlessHeldElsewhereOrManual)
 
   // Removing the node releases the groups that came with it, not the ones added by hand.
   main_executor.remove_node(node);
-  EXPECT_FALSE(automatic->get_associated_with_executor_atomic().load());
-  EXPECT_FALSE(later->get_associated_with_executor_atomic().load());
-  EXPECT_TRUE(taken->get_associated_with_executor_atomic().load());
+  EXPECT_FALSE(associated(automatic));
+  EXPECT_FALSE(associated(later));
+  EXPECT_TRUE(associated(taken));
   private_executor.remove_callback_group(taken);
-  EXPECT_FALSE(taken->get_associated_with_executor_atomic().load());
+  EXPECT_FALSE(associated(taken));
   EXPECT_EQ("Callback group needs to be associated with executor.", error_of([&] {
               private_executor.remove_callback_group(taken);
             }));
 }
 
-TEST_F(ExecutorAssociation, SpinningTwiceFailsWithHumbleTexts)
+TEST_F(ExecutorAssociation, SpinningTwiceFailsWithHumblesErrors)
 {
-  auto node = std::make_shared<rclcpp::Node>("spun");
   rclcpp::executors::SingleThreadedExecutor executor;
   executor.add_node(node);
-  std::promise<void> never;
-  auto never_ready = never.get_future().share();
-
-  auto spinner = std::async(std::launch::async, [&] { executor.spin(); });
-  while (!executor.is_spinning()) {
-    std::this_thread::yield();
+  BackgroundSpin spin(executor);
+  const std::vector<std::pair<std::function<void()>, std::string>> refused = {
+    {[&] { executor.spin(); }, "spin() called while already spinning"},
+    {[&] { executor.spin_some(); }, "spin_some() called while already spinning"},
+    {[&] { executor.spin_once(0s); }, "spin_once() called while already spinning"},
+    {[&] { executor.spin_until_future_complete(never_ready, 0s); },
+     "spin_until_future_complete() called while already spinning"},
+  };
+  for (const auto & [action, error] : refused) {
+    EXPECT_EQ(error, error_of(action));
   }
-  EXPECT_EQ("spin() called while already spinning", error_of([&] { executor.spin(); }));
-  EXPECT_EQ("spin_some() called while already spinning", error_of([&] { executor.spin_some(); }));
-  EXPECT_EQ("spin_once() called while already spinning", error_of([&] { executor.spin_once(0s); }));
-  EXPECT_EQ("spin_until_future_complete() called while already spinning", error_of([&] {
-              executor.spin_until_future_complete(never_ready, 0s);
-            }));
-  executor.cancel();
-  spinner.get();
-  EXPECT_FALSE(executor.is_spinning());
-}
-
-TEST_F(ExecutorAssociation, FreeSpinHoldsTheNodeOnlyDuringTheCall)
-{
-  auto node = std::make_shared<rclcpp::Node>("execute_engine_procter_node");
-  auto base = node->get_node_base_interface();
-  std::promise<void> never;
-  auto never_ready = never.get_future().share();
-
-  std::atomic_bool held_while_spinning{false};
-  auto timer = node->create_wall_timer(
-    1ms, [&] { held_while_spinning = base->get_associated_with_executor_atomic().load(); });
-  EXPECT_EQ(
-    rclcpp::FutureReturnCode::TIMEOUT, rclcpp::spin_until_future_complete(base, never_ready, 20ms));
-  EXPECT_TRUE(held_while_spinning.load());
-  EXPECT_FALSE(base->get_associated_with_executor_atomic().load());
-
-  rclcpp::executors::MultiThreadedExecutor main_executor;
-  main_executor.add_node(node);
-  EXPECT_EQ(
-    "Node '/execute_engine_procter_node' has already been added to an executor.",
-    error_of([&] { rclcpp::spin_until_future_complete(node, never_ready, 0ms); }));
-  EXPECT_EQ(
-    "Node '/execute_engine_procter_node' has already been added to an executor.",
-    error_of([&] { rclcpp::spin_some(node); }));
-  EXPECT_TRUE(base->get_associated_with_executor_atomic().load());
-}
-
-TEST_F(ExecutorAssociation, NothingIsDeliveredWithoutASpinningExecutorOfTheGroup)
-{
-  auto node = std::make_shared<rclcpp::Node>("idle");
-  auto group = node->create_callback_group(rclcpp::CallbackGroupType::MutuallyExclusive, false);
-  int received = 0;
-  rclcpp::SubscriptionOptions options;
-  options.callback_group = group;
-  auto subscription = node->create_subscription<example_interfaces::msg::String>(
-    "chatter", 10, [&](const example_interfaces::msg::String &) { ++received; }, options);
-  auto publisher = node->create_publisher<example_interfaces::msg::String>("chatter", 10);
-
-  rclcpp::executors::SingleThreadedExecutor node_executor;
-  node_executor.add_node(node);
-  publisher->publish(example_interfaces::msg::String());
-  node_executor.spin_some();
-  EXPECT_EQ(0, received);
-
-  rclcpp::executors::SingleThreadedExecutor group_executor;
-  group_executor.add_callback_group(group, node->get_node_base_interface());
-  group_executor.spin_some();
-  EXPECT_EQ(1, received);
 }

@@ -2,8 +2,6 @@
 #define RCLCPP__CONTEXT_HPP_
 
 #include <atomic>
-#include <chrono>
-#include <condition_variable>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -48,8 +46,7 @@ using PreShutdownCallbackHandle = ShutdownCallbackHandle;
 /**
  * A context can be initialized again after it was shut down, once every node made on it is
  * gone. Shutdown runs the pre-shutdown callbacks while the context is still valid, then ends
- * it and runs the on-shutdown callbacks (which is how executors and waits are woken) and
- * interrupts sleep_for.
+ * it and runs the on-shutdown callbacks (which is how executors and waits are woken).
  */
 class Context : public std::enable_shared_from_this<Context>
 {
@@ -101,14 +98,6 @@ public:
   /// callback that is running.
   virtual bool remove_pre_shutdown_callback(const PreShutdownCallbackHandle & callback_handle);
 
-  std::vector<PreShutdownCallback> get_pre_shutdown_callbacks() const;
-
-  /// Sleep; true when the whole time passed, false when interrupted by shutdown.
-  bool sleep_for(const std::chrono::nanoseconds & nanoseconds);
-
-  /// Wake every sleep_for on this context; a sleep goes on while the context is valid.
-  virtual void interrupt_all_sleep_for();
-
 private:
   friend class node_interfaces::NodeBase;
 
@@ -139,9 +128,6 @@ private:
   CallbackList pre_shutdown_callbacks_;
   // Held while the pre-shutdown callbacks run.
   mutable std::mutex pre_shutdown_callbacks_mutex_;
-
-  std::mutex interrupt_mutex_;
-  std::condition_variable interrupt_condition_;
 };
 
 /// Every context alive in the process.

@@ -30,8 +30,6 @@ public:
   rcl_duration_value_t nanoseconds() const;
   double seconds() const;
 
-  /// Truncates toward zero to whole nanoseconds.
-  static Duration from_seconds(double seconds);
   static Duration from_nanoseconds(rcl_duration_value_t nanoseconds);
 
 private:

@@ -1,7 +1,6 @@
 #ifndef RCLCPP__UTILITIES_HPP_
 #define RCLCPP__UTILITIES_HPP_
 
-#include <chrono>
 #include <functional>
 #include <string>
 
@@ -30,10 +29,6 @@ void init(
 bool install_signal_handlers(
   SignalHandlerOptions signal_handler_options = SignalHandlerOptions::All);
 
-bool signal_handlers_installed();
-
-SignalHandlerOptions get_current_signal_handler_options();
-
 /// Restore the previous handlers; false when none were installed.
 bool uninstall_signal_handlers();
 
@@ -48,10 +43,6 @@ bool shutdown(
 
 /// Register a callback run when the context (the default one when null) shuts down.
 void on_shutdown(std::function<void()> callback, rclcpp::Context::SharedPtr context = nullptr);
-
-/// Sleep; false when shutdown of the context interrupted the sleep.
-bool sleep_for(
-  const std::chrono::nanoseconds & nanoseconds, rclcpp::Context::SharedPtr context = nullptr);
 
 }  // namespace rclcpp
 

@@ -131,7 +131,6 @@ bool Context::shutdown(const std::string & reason)
   for (const auto & callback : get_on_shutdown_callbacks()) {
     callback();
   }
-  interrupt_all_sleep_for();
   return true;
 }
 
@@ -164,11 +163,6 @@ PreShutdownCallbackHandle Context::add_pre_shutdown_callback(PreShutdownCallback
 bool Context::remove_pre_shutdown_callback(const PreShutdownCallbackHandle & callback_handle)
 {
   return remove_callback(pre_shutdown_callbacks_, pre_shutdown_callbacks_mutex_, callback_handle);
-}
-
-std::vector<Context::PreShutdownCallback> Context::get_pre_shutdown_callbacks() const
-{
-  return copy_callbacks(pre_shutdown_callbacks_, pre_shutdown_callbacks_mutex_);
 }
 
 ShutdownCallbackHandle Context::add_callback(
@@ -215,23 +209,6 @@ std::vector<ShutdownCallbackHandle::ShutdownCallbackType> Context::copy_callback
 void Context::node_created() { ++live_nodes_; }
 
 void Context::node_destroyed() { --live_nodes_; }
-
-bool Context::sleep_for(const std::chrono::nanoseconds & nanoseconds)
-{
-  const auto deadline = std::chrono::steady_clock::now() + nanoseconds;
-  std::unique_lock<std::mutex> lock(interrupt_mutex_);
-  interrupt_condition_.wait_until(lock, deadline, [this] { return !is_valid(); });
-  return is_valid();
-}
-
-void Context::interrupt_all_sleep_for()
-{
-  // Taking the mutex orders this wake-up after a sleeper's check of the context.
-  {
-    std::lock_guard<std::mutex> lock(interrupt_mutex_);
-  }
-  interrupt_condition_.notify_all();
-}
 
 std::vector<Context::SharedPtr> get_contexts() { return InitializedContexts::get().all(); }
 

@@ -19,11 +19,6 @@ double Duration::seconds() const
   return std::chrono::duration<double>(std::chrono::nanoseconds(nanoseconds_)).count();
 }
 
-Duration Duration::from_seconds(double seconds)
-{
-  return Duration::from_nanoseconds(static_cast<rcl_duration_value_t>(RCL_S_TO_NS(seconds)));
-}
-
 Duration Duration::from_nanoseconds(rcl_duration_value_t nanoseconds)
 {
   return Duration(std::chrono::nanoseconds(nanoseconds));

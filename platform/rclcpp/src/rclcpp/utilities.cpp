@@ -31,16 +31,6 @@ bool install_signal_handlers(SignalHandlerOptions signal_handler_options)
   return detail::SignalHandler::get_global_signal_handler().install(signal_handler_options);
 }
 
-bool signal_handlers_installed()
-{
-  return detail::SignalHandler::get_global_signal_handler().is_installed();
-}
-
-SignalHandlerOptions get_current_signal_handler_options()
-{
-  return detail::SignalHandler::get_global_signal_handler().get_current_signal_handler_options();
-}
-
 bool uninstall_signal_handlers()
 {
   return detail::SignalHandler::get_global_signal_handler().uninstall();
@@ -62,11 +52,6 @@ bool shutdown(rclcpp::Context::SharedPtr context, const std::string & reason)
 void on_shutdown(std::function<void()> callback, rclcpp::Context::SharedPtr context)
 {
   or_default(std::move(context))->on_shutdown(std::move(callback));
-}
-
-bool sleep_for(const std::chrono::nanoseconds & nanoseconds, rclcpp::Context::SharedPtr context)
-{
-  return or_default(std::move(context))->sleep_for(nanoseconds);
 }
 
 }  // namespace rclcpp

@@ -140,18 +140,6 @@ bool SignalHandler::uninstall()
   return true;
 }
 
-bool SignalHandler::is_installed()
-{
-  std::lock_guard<std::mutex> lock(mutex_);
-  return installed_;
-}
-
-SignalHandlerOptions SignalHandler::get_current_signal_handler_options()
-{
-  std::lock_guard<std::mutex> lock(mutex_);
-  return installed_ ? options_ : SignalHandlerOptions::None;
-}
-
 void SignalHandler::watch_signals(int read_fd)
 {
   while (true) {

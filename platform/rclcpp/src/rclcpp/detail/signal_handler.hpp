@@ -29,10 +29,6 @@ public:
   /// False when not installed.
   bool uninstall();
 
-  bool is_installed();
-
-  SignalHandlerOptions get_current_signal_handler_options();
-
 private:
   SignalHandler() = default;
 
