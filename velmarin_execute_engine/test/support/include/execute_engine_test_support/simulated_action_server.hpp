@@ -4,14 +4,14 @@
 #ifndef EXECUTE_ENGINE_TEST_SUPPORT__SIMULATED_ACTION_SERVER_HPP_
 #define EXECUTE_ENGINE_TEST_SUPPORT__SIMULATED_ACTION_SERVER_HPP_
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
-#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
-#include <utility>
+#include <type_traits>
 #include <vector>
 
 #include "execute_engine_test_support/background_executor.hpp"
@@ -38,9 +38,11 @@ public:
   using GoalHandle = rclcpp_action::ServerGoalHandle<ActionT>;
   using ms = std::chrono::milliseconds;
 
-  SimulatedActionServer(
-    BackgroundExecutor & executor, const std::string & node_name, const std::string & action_name)
-  : executor_(executor), node_(std::make_shared<rclcpp::Node>(node_name))
+  SimulatedActionServer(BackgroundExecutor & executor, const std::string & action_name)
+  : executor_(executor),
+    node_(std::make_shared<rclcpp::Node>(
+      std::is_same_v<ActionT, velmarin_protocol::action::Planner> ? "simulated_planner_server"
+                                                                  : "simulated_security_server"))
   {
     // Reentrant, so that an answer held back does not hold up the others. The callbacks own
     // the state, so one still running never outlives it.
@@ -49,7 +51,9 @@ public:
       node_, action_name,
       [s = state_](const rclcpp_action::GoalUUID & id, std::shared_ptr<const Goal> goal) {
         std::unique_lock<std::mutex> lock(s->mutex);
-        s->received.emplace_back(id, *goal);
+        s->ids.push_back(id);
+        s->goals.push_back(*goal);
+        s->handles.emplace_back();
         s->Hold(lock, s->goal_delay);
         return s->decision;
       },
@@ -61,7 +65,8 @@ public:
       },
       [s = state_](std::shared_ptr<GoalHandle> handle) {
         std::lock_guard<std::mutex> lock(s->mutex);
-        s->accepted[handle->get_goal_id()] = handle;
+        const auto id = std::find(s->ids.begin(), s->ids.end(), handle->get_goal_id());
+        s->handles[id - s->ids.begin()] = handle;
         s->changed.notify_all();
       },
       rcl_action_server_get_default_options(), group_);
@@ -74,9 +79,6 @@ public:
     ReleaseHeldAnswers();
     executor_.RemoveNode(node_);
   }
-
-  SimulatedActionServer(const SimulatedActionServer &) = delete;
-  SimulatedActionServer & operator=(const SimulatedActionServer &) = delete;
 
   // Later goals are accepted (and executed at once; the default) or refused.
   void SetGoalDecision(rclcpp_action::GoalResponse decision) { Set(state_->decision, decision); }
@@ -91,17 +93,13 @@ public:
   std::vector<Goal> Goals() const
   {
     std::lock_guard<std::mutex> lock(state_->mutex);
-    std::vector<Goal> goals;
-    for (const auto & received : state_->received) {
-      goals.push_back(received.second);
-    }
-    return goals;
+    return state_->goals;
   }
 
   // True once `count` goals (cancel requests) have arrived, false after `timeout`.
   bool WaitForGoals(size_t count, ms timeout) const
   {
-    return Wait(timeout, [this, count] { return state_->received.size() >= count; });
+    return Wait(timeout, [this, count] { return state_->goals.size() >= count; });
   }
   size_t CancelRequests() const
   {
@@ -113,8 +111,8 @@ public:
     return Wait(timeout, [this, count] { return state_->cancels >= count; });
   }
 
-  // Publishes feedback for, or ends (SUCCEEDED, ABORTED, or CANCELED after an accepted cancel),
-  // the `index`th goal received, once accepted; false if that takes longer than `timeout`.
+  // Publishes feedback for, or ends (SUCCEEDED, else ABORTED), the `index`th goal received, once
+  // accepted; false if that takes longer than `timeout`.
   bool PublishFeedback(size_t index, const Feedback & feedback, ms timeout = ms(5000))
   {
     const auto handle = Accepted(index, timeout);
@@ -128,16 +126,11 @@ public:
   {
     const auto handle = Accepted(index, timeout);
     const auto message = std::make_shared<Result>(result);
-    if (!handle) {
-      return false;
-    } else if (code == rclcpp_action::ResultCode::SUCCEEDED) {
-      handle->succeed(message);
-    } else if (code == rclcpp_action::ResultCode::ABORTED) {
-      handle->abort(message);
-    } else {
-      handle->canceled(message);
+    if (handle) {
+      code == rclcpp_action::ResultCode::SUCCEEDED ? handle->succeed(message)
+                                                   : handle->abort(message);
     }
-    return true;
+    return handle != nullptr;
   }
 
 private:
@@ -157,8 +150,9 @@ private:
     ms goal_delay{0};
     ms cancel_delay{0};
     size_t release = 0;
-    std::vector<std::pair<rclcpp_action::GoalUUID, Goal>> received;
-    std::map<rclcpp_action::GoalUUID, std::shared_ptr<GoalHandle>> accepted;
+    std::vector<rclcpp_action::GoalUUID> ids;
+    std::vector<Goal> goals;
+    std::vector<std::shared_ptr<GoalHandle>> handles;
     size_t cancels = 0;
   };
 
@@ -179,15 +173,10 @@ private:
 
   std::shared_ptr<GoalHandle> Accepted(size_t index, ms timeout)
   {
-    std::shared_ptr<GoalHandle> handle;
-    Wait(timeout, [this, index, &handle] {
-      if (index < state_->received.size()) {
-        const auto found = state_->accepted.find(state_->received[index].first);
-        handle = found == state_->accepted.end() ? nullptr : found->second;
-      }
-      return handle != nullptr;
-    });
-    return handle;
+    std::unique_lock<std::mutex> lock(state_->mutex);
+    const auto & handles = state_->handles;
+    const auto accepted = [&] { return index < handles.size() && handles[index]; };
+    return state_->changed.wait_for(lock, timeout, accepted) ? handles[index] : nullptr;
   }
 
   BackgroundExecutor & executor_;
@@ -198,23 +187,8 @@ private:
   typename rclcpp_action::Server<ActionT>::SharedPtr server_;
 };
 
-// The navigation action's server.
-struct SimulatedPlannerServer : SimulatedActionServer<velmarin_protocol::action::Planner>
-{
-  SimulatedPlannerServer(BackgroundExecutor & executor, const std::string & action_name)
-  : SimulatedActionServer(executor, "simulated_planner_server", action_name)
-  {
-  }
-};
-
-// The obstacle action's server.
-struct SimulatedSecurityServer : SimulatedActionServer<velmarin_protocol::action::Security>
-{
-  SimulatedSecurityServer(BackgroundExecutor & executor, const std::string & action_name)
-  : SimulatedActionServer(executor, "simulated_security_server", action_name)
-  {
-  }
-};
+using SimulatedPlannerServer = SimulatedActionServer<velmarin_protocol::action::Planner>;
+using SimulatedSecurityServer = SimulatedActionServer<velmarin_protocol::action::Security>;
 
 }  // namespace execute_engine_test_support
 
