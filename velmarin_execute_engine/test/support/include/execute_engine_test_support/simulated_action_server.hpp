@@ -11,7 +11,6 @@
 #include <memory>
 #include <mutex>
 #include <string>
-#include <type_traits>
 #include <vector>
 
 #include "execute_engine_test_support/background_executor.hpp"
@@ -23,8 +22,8 @@
 namespace execute_engine_test_support
 {
 
-// A scriptable server of the action ActionT under `action_name`, on a node of its own spun by
-// the given executor (which must outlive it and have a thread free for each answer held back).
+// A scriptable server of the action ActionT under `action_name`, on a node of its own named
+// after the action (so the name holds only node-name characters), spun by the given executor (which must outlive it and have a thread free for each answer held back).
 // It records every goal request in order of arrival, accepts or refuses goals, accepts every
 // cancel request, can hold either kind of answer back, and lets the test publish feedback for
 // an accepted goal and end it. Accepted goals run until the test ends them or the server goes.
@@ -40,9 +39,7 @@ public:
 
   SimulatedActionServer(BackgroundExecutor & executor, const std::string & action_name)
   : executor_(executor),
-    node_(std::make_shared<rclcpp::Node>(
-      std::is_same_v<ActionT, velmarin_protocol::action::Planner> ? "simulated_planner_server"
-                                                                  : "simulated_security_server"))
+    node_(std::make_shared<rclcpp::Node>("simulated_" + action_name + "_server"))
   {
     // Reentrant, so that an answer held back does not hold up the others. The callbacks own
     // the state, so one still running never outlives it.
@@ -90,22 +87,14 @@ public:
   void ReleaseHeldAnswers() { Set(state_->release, state_->release + 1); }
 
   // The goals received so far, accepted or not, in order of arrival.
-  std::vector<Goal> Goals() const
-  {
-    std::lock_guard<std::mutex> lock(state_->mutex);
-    return state_->goals;
-  }
+  std::vector<Goal> Goals() const { return Read(state_->goals); }
 
   // True once `count` goals (cancel requests) have arrived, false after `timeout`.
   bool WaitForGoals(size_t count, ms timeout) const
   {
     return Wait(timeout, [this, count] { return state_->goals.size() >= count; });
   }
-  size_t CancelRequests() const
-  {
-    std::lock_guard<std::mutex> lock(state_->mutex);
-    return state_->cancels;
-  }
+  size_t CancelRequests() const { return Read(state_->cancels); }
   bool WaitForCancelRequests(size_t count, ms timeout) const
   {
     return Wait(timeout, [this, count] { return state_->cancels >= count; });
@@ -162,6 +151,13 @@ private:
     std::lock_guard<std::mutex> lock(state_->mutex);
     field = value;
     state_->changed.notify_all();
+  }
+
+  template <typename T>
+  T Read(const T & field) const
+  {
+    std::lock_guard<std::mutex> lock(state_->mutex);
+    return field;
   }
 
   template <typename Done>
