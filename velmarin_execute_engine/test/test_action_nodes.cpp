@@ -1,0 +1,336 @@
+// Copyright 2026 Velmarin developers
+// Licensed under the Apache License, Version 2.0
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdint>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <tuple>
+#include <vector>
+
+#include "engine_fixture.hpp"
+#include "execute_engine/navigation_tree_node.hpp"
+#include "execute_engine/ros2_topic.hpp"
+#include "execute_engine/security_tree_node.hpp"
+#include "execute_engine_test_support/simulated_action_server.hpp"
+#include "execute_engine_test_support/topic_recorder.hpp"
+
+namespace
+{
+
+using namespace std::chrono_literals;
+using BT::NodeStatus;
+using Planner = velmarin_protocol::action::Planner;
+using Point = velmarin_protocol::msg::NavigationPoint;
+using Reached = std::tuple<int32_t, bool, int32_t>;  // index, state, errnum on "reachdestpose"
+using rclcpp_action::ResultCode;
+using std::chrono::steady_clock;
+namespace support = execute_engine_test_support;
+
+// Bound of every wait that only a fault would exhaust; action timeout of the nodes whose tests
+// wait for it to pass.
+constexpr std::chrono::milliseconds kPatience = 5s;
+constexpr std::chrono::milliseconds kShortTimeout = 200ms;
+const Reached kLost{-1, false, 0};
+const Reached kResult{3, true, -5};
+
+// The engine's action nodes with their goal state in view.
+template <class Base>
+struct Open : Base
+{
+  using Base::Base;
+  using Base::goal_in_flight;
+  using BT::TreeNode::setStatus;
+};
+using Navigation = Open<execute_engine::NavigationTreeNode>;
+using Security = Open<execute_engine::SecurityTreeNode>;
+
+Point At(double x, double y, double z, double yaw)
+{
+  Point point;
+  std::tie(point.x, point.y, point.z, point.yaw) = std::make_tuple(x, y, z, yaw);
+  return point;
+}
+
+// Action nodes on a client node that no executor spins, with their servers; the engine's node
+// is the topic node, on which navigation outcomes go out.
+class ActionNodesTest : public engine_test::NodeTest
+{
+protected:
+  void SetUp() override
+  {
+    NodeTest::SetUp();
+    ASSERT_TRUE(engine()->Init(topic_, TreeXml("<AlwaysSuccess/>"), true));
+    std::tie(result_.index, result_.state, result_.errnum) = std::make_tuple(3, 1, -5);
+  }
+
+  template <class T = Navigation>
+  std::unique_ptr<T> Make(const std::string & server, std::chrono::milliseconds timeout = kPatience)
+  {
+    BT::NodeConfiguration config;
+    config.input_ports["action_name"] = server;
+    config.blackboard = board_;
+    return std::make_unique<T>("node", config, execute_engine::Ros2Params{client_, "", timeout});
+  }
+
+  static std::shared_ptr<Request> Route(int cmd, const std::vector<Point> & points)
+  {
+    auto request = Command(cmd);
+    request->navigation_points = points;
+    request->nav_control = 9;
+    return request;
+  }
+  static std::shared_ptr<Request> Move() { return Route(101, {At(1, 1, 0, 0)}); }
+
+  // Ticks `node` for `request`, from IDLE when `start`.
+  template <class T>
+  NodeStatus Tick(T & node, std::shared_ptr<Request> request, bool start = false)
+  {
+    if (start) {
+      node.setStatus(NodeStatus::IDLE);
+    }
+    Use(request);
+    return node.executeTick();
+  }
+
+  // Ticks while `more` holds for the last status (RUNNING before the first tick), up to
+  // kPatience; the last status.
+  template <class More>
+  static NodeStatus TickWhile(BT::TreeNode & node, More more)
+  {
+    NodeStatus status = NodeStatus::RUNNING;
+    for (const auto end = steady_clock::now() + kPatience;
+         more(status) && steady_clock::now() < end; std::this_thread::sleep_for(1ms)) {
+      status = node.executeTick();
+    }
+    return status;
+  }
+  static constexpr auto kRunning = [](NodeStatus status) { return status == NodeStatus::RUNNING; };
+
+  // Starts a move goal and ticks until its goal response is taken, unless not `followed`.
+  void Follow(Navigation & node, bool followed = true)
+  {
+    Tick(node, Move(), true);
+    TickWhile(node, [&](NodeStatus) { return followed && !node.goal_in_flight; });
+    ASSERT_EQ(node.goal_in_flight, followed);
+  }
+
+  // Sleeps between ticks, as the engine does, until the node's client has run a result.
+  void SleepUntilResult(Navigation & node)
+  {
+    const auto end = steady_clock::now() + kPatience;
+    while (log_->Count("action get result back") == 0 && steady_clock::now() < end) {
+      node.waitForWork(kPatience);
+    }
+  }
+
+  BT::Blackboard::Ptr board_ = BT::Blackboard::create();
+  rclcpp::Node::SharedPtr client_ = std::make_shared<rclcpp::Node>("action_node_test_client");
+  std::shared_ptr<execute_engine::Ros2Topic> topic_ = std::make_shared<execute_engine::Ros2Topic>();
+  support::BackgroundExecutor servers_{4};
+  support::SimulatedPlannerServer planner_{servers_, "planner_test"};
+  support::SimulatedSecurityServer security_{servers_, "security_test"};
+  support::ReachDestPoseRecorder reached_{servers_};
+  std::unique_ptr<Navigation> nav_ = Make("planner_test");
+  Planner::Result result_;
+};
+
+TEST_F(ActionNodesTest, NavigationGoalOfEachCommandAtGoalStart)
+{
+  // Work needs a route; neither Move nor Work sends a heading that is not a number.
+  const auto route =
+    Route(101, {At(1, 2, 0.5, 2 * M_PI), At(-3, 4, 0, 7), At(0, 0, 0, -7), At(0, 0, 0, 1e12)});
+  // The goal's task type, control and poses (task -1: none sent, the tick fails), and the
+  // failures counted.
+  const std::vector<std::tuple<std::shared_ptr<Request>, int32_t, int32_t, size_t, uint32_t>> cases{
+    {Route(101, {}), 2, 9, 0, 0},
+    {Route(102, {}), -1, 0, 0, 1},
+    {Route(101, {At(1, 1, 0, 0), At(2, 2, 0, NAN)}), -1, 0, 0, 1},
+    {Route(102, {At(1, 1, 0, INFINITY)}), -1, 0, 0, 1},
+    {Command(5), 0, 1, 0, 0},
+    {Command(403), 0, 2, 0, 0},
+    {Command(8), -1, 0, 0, 0},
+    {Command(4), -1, 0, 0, 1},
+    {route, 2, 9, 4, 0},
+    {Route(102, {At(1, 1, 0, 0)}), 1, 9, 1, 0}};
+  for (const auto & [request, task_type, control, poses, failures] : cases) {
+    const size_t sent = planner_.Goals().size();
+    const auto status = Tick(*nav_, request, true);
+    const auto * counts = engine()->GetStatus();
+    EXPECT_EQ(
+      std::make_tuple(status, counts->success_count, counts->failure_count),
+      std::make_tuple(
+        task_type < 0 ? NodeStatus::FAILURE : NodeStatus::RUNNING, task_type < 0 ? 0u : 1u,
+        failures))
+      << request->command.cmd << "/" << request->navigation_points.size();
+    if (task_type >= 0) {
+      ASSERT_TRUE(planner_.WaitForGoals(sent + 1, kPatience));
+      const auto goal = planner_.Goals().back();
+      EXPECT_EQ(
+        std::make_tuple(goal.task_type, goal.control, goal.poses.size()),
+        std::make_tuple(task_type, control, poses));
+    }
+  }
+  // The route in the map frame, headings wrapped by whole turns (a full turn stays one).
+  const auto move = planner_.Goals().at(3).poses;
+  const auto & at = move[0].pose.position;
+  EXPECT_EQ(std::make_tuple(at.x, at.y, at.z), std::make_tuple(1.0, 2.0, 0.5));
+  const double yaws[] = {2 * M_PI, 7 - 2 * M_PI, -7 + 2 * M_PI, std::fmod(1e12, 2 * M_PI)};
+  for (size_t i = 0; i < 4; ++i) {
+    EXPECT_EQ(move[i].header.frame_id, "map");
+    EXPECT_NEAR(move[i].pose.orientation.z, std::sin(yaws[i] / 2), 1e-9) << i;
+    EXPECT_NEAR(move[i].pose.orientation.w, std::cos(yaws[i] / 2), 1e-9) << i;
+  }
+}
+
+TEST_F(ActionNodesTest, EveryMoveOrWorkGoalHasOneOutcomeAndNoneIsLeftRunning)
+{
+  // A goal followed, not yet accepted, or finished, ended by command 4, 8 or a halt (0): a
+  // cancel reaches the server (6 in all) unless the goal has finished, whose result is its
+  // outcome then.
+  std::vector<Reached> expected;
+  for (const std::string goal : {"followed", "unanswered", "finished"}) {
+    for (const int end : {4, 8, 0}) {
+      planner_.SetGoalAnswerDelay(goal == "unanswered" ? 100ms : 0ms);
+      Follow(*nav_, goal != "unanswered");
+      // The goal the row before cancelled ends while this one is followed.
+      if (goal == "followed" && end != 4) {
+        ASSERT_TRUE(planner_.Finish(planner_.Goals().size() - 2, ResultCode::ABORTED, result_));
+        SleepUntilResult(*nav_);
+      }
+      if (goal == "finished") {
+        ASSERT_TRUE(planner_.Finish(planner_.Goals().size() - 1, ResultCode::ABORTED, result_));
+        SleepUntilResult(*nav_);
+      }
+      if (end == 0) {
+        nav_->halt();
+      } else {
+        EXPECT_EQ(Tick(*nav_, Command(end)), NodeStatus::SUCCESS) << goal << end;
+      }
+      expected.push_back(goal == "finished" ? kResult : kLost);
+    }
+  }
+  planner_.SetGoalAnswerDelay(0ms);
+  // A result, whatever its code, also one that a sleep between ticks ran before the goal
+  // response was taken; goals that never ran.
+  Follow(*nav_, false);
+  ASSERT_TRUE(planner_.Finish(9, ResultCode::SUCCEEDED, result_));
+  SleepUntilResult(*nav_);
+  EXPECT_EQ(nav_->executeTick(), NodeStatus::SUCCESS);
+  EXPECT_EQ(Tick(*Make("planner_absent", 1ms), Move(), true), NodeStatus::FAILURE);
+  EXPECT_EQ(Tick(*nav_, Route(102, {}), true), NodeStatus::FAILURE);
+  // A cancel the server does not answer is waited for once, up to the action timeout.
+  const auto node = Make("planner_test", kShortTimeout);
+  Follow(*node);
+  planner_.SetCancelAnswerDelay(kPatience);
+  const auto asked = steady_clock::now();
+  EXPECT_EQ(Tick(*node, Command(4)), NodeStatus::SUCCESS);
+  EXPECT_GE(steady_clock::now() - asked, kShortTimeout);
+  planner_.SetCancelAnswerDelay(0ms);
+  planner_.ReleaseHeldAnswers();
+  // A goal accepted 100 ms after its response was overdue is cancelled once the node sees the
+  // acceptance: at its next goal start, or when it is destroyed.
+  for (const bool at_destruction : {false, true}) {
+    auto late = Make("planner_test", kShortTimeout);
+    planner_.SetGoalAnswerDelay(kShortTimeout + 100ms);
+    const auto sent = steady_clock::now();
+    Tick(*late, Move(), true);
+    EXPECT_EQ(TickWhile(*late, kRunning), NodeStatus::FAILURE);
+    EXPECT_GE(steady_clock::now() - sent, kShortTimeout);
+    planner_.SetGoalAnswerDelay(0ms);
+    if (at_destruction) {
+      late.reset();
+    } else {
+      ASSERT_TRUE(planner_.PublishFeedback(planner_.Goals().size() - 1, Planner::Feedback()));
+      std::this_thread::sleep_for(100ms);  // lets the server answer
+      EXPECT_EQ(Tick(*late, Command(6), true), NodeStatus::RUNNING);
+    }
+    EXPECT_TRUE(planner_.WaitForCancelRequests(at_destruction ? 9 : 8, kPatience));
+  }
+  // A refused goal raises, and the next tick ends it.
+  planner_.SetGoalDecision(rclcpp_action::GoalResponse::REJECT);
+  EXPECT_EQ(Tick(*nav_, Move(), true), NodeStatus::RUNNING);
+  EXPECT_THROW(TickWhile(*nav_, kRunning), std::runtime_error);
+  EXPECT_EQ(nav_->executeTick(), NodeStatus::FAILURE);
+  expected.insert(expected.end(), {kResult, kLost, kLost, kLost, kLost, kLost, kLost});
+  ASSERT_TRUE(reached_.WaitFor(expected.size(), kPatience));
+  std::vector<Reached> published;
+  for (const auto & message : reached_.Messages()) {
+    published.emplace_back(message.index, message.state, message.errnum);
+  }
+  EXPECT_EQ(published, expected);
+}
+
+TEST_F(ActionNodesTest, PauseAndRecoveryGoalsLeaveTheFirstGoalFollowed)
+{
+  Follow(*nav_);
+  EXPECT_EQ(Tick(*nav_, Command(5)), NodeStatus::RUNNING);
+  // While the pause lasts, the node neither sends nor takes anything in.
+  ASSERT_TRUE(planner_.Finish(0, ResultCode::SUCCEEDED, result_));
+  std::this_thread::sleep_for(100ms);  // lets the server answer
+  EXPECT_EQ(nav_->executeTick(), NodeStatus::RUNNING);
+  EXPECT_EQ(Tick(*nav_, Command(403)), NodeStatus::RUNNING);
+  EXPECT_EQ(TickWhile(*nav_, kRunning), NodeStatus::SUCCESS);
+  EXPECT_TRUE(planner_.WaitForGoals(3, kPatience));
+  EXPECT_EQ(planner_.Goals().size(), 3u);
+}
+
+TEST_F(ActionNodesTest, EachObstacleRequestsTickTellsWhetherItsOwnGoalWasAccepted)
+{
+  // The request, then its tick's status and counts.
+  const std::vector<std::tuple<int, float, NodeStatus, uint32_t, uint32_t>> rows{
+    {401, 0.75f, NodeStatus::RUNNING, 1, 0},
+    {401, -2, NodeStatus::RUNNING, 1, 0},
+    {5, 1, NodeStatus::FAILURE, 0, 1},  // no pause: the goal is cancelled
+    {402, NAN, NodeStatus::RUNNING, 1, 0}};
+  const auto node = Make<Security>("security_test", kShortTimeout);
+  for (const auto & [cmd, value, expected, successes, failures] : rows) {
+    const auto request = Command(cmd);
+    request->security_value = value;
+    const auto status = Tick(*node, request);
+    const auto * counts = engine()->GetStatus();
+    EXPECT_EQ(
+      std::make_tuple(status, counts->success_count, counts->failure_count),
+      std::make_tuple(expected, successes, failures))
+      << cmd;
+    // Each request's value goes out unchanged (compared as text, so that NaN matches).
+    const float sent = successes == 1 ? security_.Goals().back().value : value;
+    EXPECT_EQ(std::to_string(sent), std::to_string(value)) << cmd;
+  }
+  // Whatever the server decided, a result gives SUCCESS.
+  ASSERT_TRUE(
+    security_.Finish(2, ResultCode::ABORTED, velmarin_protocol::action::Security::Result()));
+  EXPECT_EQ(TickWhile(*node, kRunning), NodeStatus::SUCCESS);
+  // A refused goal raises from its own tick; one not answered in time fails, counted so.
+  // (It stays refused: the goal held back is refused once let go, after the node gave up.)
+  security_.SetGoalDecision(rclcpp_action::GoalResponse::REJECT);
+  EXPECT_THROW(Tick(*node, Command(403)), std::runtime_error);
+  security_.SetGoalAnswerDelay(kPatience);
+  EXPECT_EQ(Tick(*node, Command(401)), NodeStatus::FAILURE);
+  EXPECT_EQ(engine()->GetStatus()->failure_count, 1u);
+  EXPECT_EQ(security_.Goals().size(), 5u);
+  EXPECT_EQ(security_.CancelRequests(), 2u);
+  security_.ReleaseHeldAnswers();
+}
+
+TEST_F(ActionNodesTest, ClientIsMadeForTheServerNamedWhenAGoalStarts)
+{
+  // Named by the blackboard, also while another executor spins the client node; a server not
+  // found is looked for again at the next tick.
+  peers_->AddNode(client_);
+  board_->set("server", std::string("security_late"));
+  const auto node = Make<Security>("{server}", kShortTimeout);
+  EXPECT_EQ(Tick(*node, Command(401)), NodeStatus::FAILURE);
+  support::SimulatedSecurityServer late(*peers_, "security_late");
+  EXPECT_EQ(Tick(*node, Command(401)), NodeStatus::RUNNING);
+  board_->set("server", std::string("security_test"));
+  EXPECT_EQ(Tick(*node, Command(402)), NodeStatus::RUNNING);
+  EXPECT_EQ(security_.Goals().size(), 1u);
+}
+
+}  // namespace
