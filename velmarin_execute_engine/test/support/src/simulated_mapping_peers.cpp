@@ -22,23 +22,9 @@ namespace
 namespace loc = velmarin_localization_ros_msgs::srv;
 namespace map = velmarin_mapping_ros_msgs::srv;
 
-const auto kById = [](const auto & request) { return " " + std::to_string(request.trajectory_id); };
-const auto kNothing = [](const auto &) { return std::string(); };
-
-template <typename Response>
-auto Report(
-  Response & response, const std::vector<int32_t> & ids, const std::vector<uint8_t> & states, int)
-  -> decltype(response.trajectory_states, void())
-{
-  response.trajectory_states.trajectory_id = ids;
-  response.trajectory_states.trajectory_state = states;
-}
-
-// Replies that carry nothing beyond their status.
-template <typename Response>
-void Report(Response &, const std::vector<int32_t> &, const std::vector<uint8_t> &, long)
-{
-}
+const auto kById = [](const auto & request, auto &) {
+  return " " + std::to_string(request.trajectory_id);
+};
 }  // namespace
 
 SimulatedMappingPeers::SimulatedMappingPeers(
@@ -47,17 +33,22 @@ SimulatedMappingPeers::SimulatedMappingPeers(
   node_(std::make_shared<rclcpp::Node>("simulated_mapping_peers")),
   replies_(node_->create_callback_group(rclcpp::CallbackGroupType::Reentrant))
 {
-  Serve<map::StartTrajectory>("map_start_trajectory", absent, [](const auto & request) {
+  const auto report = [this](const auto &, auto & response) {
+    response.trajectory_states.trajectory_id = ids_;
+    response.trajectory_states.trajectory_state = states_;
+    return std::string();
+  };
+  Serve<map::StartTrajectory>("map_start_trajectory", absent, [](const auto & request, auto &) {
     return " " + request.configuration_directory + "/" + request.configuration_basename;
   });
-  Serve<map::WriteState>("map_write_state", absent, [](const auto & request) {
+  Serve<map::WriteState>("map_write_state", absent, [](const auto & request, auto &) {
     return (request.write_flag ? " " : " unflagged ") + request.filename;
   });
   Serve<map::FinishTrajectory>("map_finish_trajectory", absent, kById);
   Serve<map::DeleteTrajectory>("map_delete_trajectory", absent, kById);
-  Serve<map::GetTrajectoryStates>("map_get_trajectory_states", absent, kNothing);
+  Serve<map::GetTrajectoryStates>("map_get_trajectory_states", absent, report);
   Serve<loc::FinishTrajectory>("loc_finish_trajectory", absent, kById);
-  Serve<loc::GetTrajectoryStates>("loc_get_trajectory_states", absent, kNothing);
+  Serve<loc::GetTrajectoryStates>("loc_get_trajectory_states", absent, report);
   executor_.AddNode(node_);
 }
 
@@ -76,12 +67,11 @@ void SimulatedMappingPeers::Serve(
       const std::shared_ptr<typename S::Request> request,
       std::shared_ptr<typename S::Response> response) {
       std::unique_lock<std::mutex> lock(mutex_);
-      calls_.push_back(service_name + describe(*request));
       const auto delay = delay_;
       lock.unlock();
       std::this_thread::sleep_for(delay);
       lock.lock();
-      Report(*response, ids_, states_, 0);
+      calls_.push_back(service_name + describe(*request, *response));
     },
     rmw_qos_profile_services_default, replies_));
 }

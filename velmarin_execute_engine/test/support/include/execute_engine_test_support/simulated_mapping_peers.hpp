@@ -42,15 +42,15 @@ public:
   // services are held side by side.
   void SetDelay(std::chrono::milliseconds delay);
 
-  // One entry per call so far, in order of arrival: the service's name, followed, for a call
+  // One entry per call so far, in the order of the replies: the service's name, followed, for a call
   // that names a trajectory or a map file, by a blank and its trajectory id or file name (or
   // "unflagged " and the file name when the save's write_flag is false). A start shows its
   // configuration directory and basename joined by "/".
   std::vector<std::string> Calls() const;
 
 private:
-  // Serves S as `service_name` on `node` unless it is absent; `describe` gives what a call's
-  // entry shows after the name.
+  // Serves S as `service_name` unless it is absent; `describe`, given a call's request and
+  // reply, completes the reply and gives what the call's entry shows after the name.
   template <typename S, typename Describe>
   void Serve(
     const std::string & service_name, const std::set<std::string> & absent, Describe describe);
