@@ -34,11 +34,12 @@ constexpr auto kShort = 100ms;
 class SyncCallServiceTest : public ::testing::Test
 {
 protected:
-  // One test shuts ROS down, so every test brings it up if need be.
+  // One test shuts ROS down, so every test brings it up if need be; without a log file, which
+  // real ROS would leave in the home directory.
   void SetUp() override
   {
     if (!rclcpp::ok()) {
-      rclcpp::init(0, nullptr);
+      rclcpp::init(0, nullptr, rclcpp::InitOptions().auto_initialize_logging(false));
     }
     log_->Clear();
     peers_ = std::make_unique<BackgroundExecutor>(2);
