@@ -5,20 +5,13 @@
 
 #include <algorithm>
 #include <chrono>
-#include <utility>
 
 namespace execute_engine_test_support
 {
 
-BackgroundExecutor::BackgroundExecutor(size_t threads)
-: threads_(threads),
-  executor_(
-    std::make_unique<rclcpp::executors::MultiThreadedExecutor>(rclcpp::ExecutorOptions(), threads))
-{
-  StartSpinning();
-}
+BackgroundExecutor::BackgroundExecutor(size_t threads) : threads_(threads) { Start(); }
 
-BackgroundExecutor::~BackgroundExecutor() { StopSpinning(); }
+BackgroundExecutor::~BackgroundExecutor() { Stop(); }
 
 void BackgroundExecutor::AddNode(const rclcpp::Node::SharedPtr & node)
 {
@@ -30,18 +23,21 @@ void BackgroundExecutor::AddNode(const rclcpp::Node::SharedPtr & node)
 
 void BackgroundExecutor::RemoveNode(const rclcpp::Node::SharedPtr & node)
 {
-  StopSpinning();
+  Stop();
   nodes_.erase(
     std::remove_if(
-      nodes_.begin(), nodes_.end(),
-      [&node](const rclcpp::Node::WeakPtr & weak) { return weak.lock() == node; }),
+      nodes_.begin(), nodes_.end(), [&node](const auto & weak) { return weak.lock() == node; }),
     nodes_.end());
   executor_.reset();
-  if (!rclcpp::ok()) {
-    // No executor can be made any more and nothing spins again: every node is let go, so that
-    // no entity of theirs (a goal handle ending, say) acts on ROS after the shutdown.
-    return;
+  // After a shutdown no executor can be made and every node is let go, so that no entity of
+  // theirs (a goal handle ending, say) acts on ROS any more.
+  if (rclcpp::ok()) {
+    Start();
   }
+}
+
+void BackgroundExecutor::Start()
+{
   executor_ =
     std::make_unique<rclcpp::executors::MultiThreadedExecutor>(rclcpp::ExecutorOptions(), threads_);
   for (const auto & weak : nodes_) {
@@ -49,29 +45,19 @@ void BackgroundExecutor::RemoveNode(const rclcpp::Node::SharedPtr & node)
       executor_->add_node(held);
     }
   }
-  StartSpinning();
+  spinning_ = std::async(std::launch::async, [this] { executor_->spin(); });
 }
 
-void BackgroundExecutor::StartSpinning()
+void BackgroundExecutor::Stop()
 {
-  std::promise<void> finished;
-  spin_finished_ = finished.get_future();
-  spinner_ = std::thread([this, finished = std::move(finished)]() mutable {
-    executor_->spin();
-    finished.set_value();
-  });
-}
-
-void BackgroundExecutor::StopSpinning()
-{
-  if (!spinner_.joinable()) {
+  if (!spinning_.valid()) {
     return;
   }
   // A cancel that comes before spin() has started is lost, so repeat it until spinning ends.
   do {
     executor_->cancel();
-  } while (spin_finished_.wait_for(std::chrono::milliseconds(10)) != std::future_status::ready);
-  spinner_.join();
+  } while (spinning_.wait_for(std::chrono::milliseconds(10)) != std::future_status::ready);
+  spinning_.get();
 }
 
 }  // namespace execute_engine_test_support

@@ -18,13 +18,4 @@ void SimulatedMapServer::SetResult(uint8_t result)
   SetAnswer(answer);
 }
 
-std::vector<std::string> SimulatedMapServer::MapUrls() const
-{
-  std::vector<std::string> urls;
-  for (const auto & request : Requests()) {
-    urls.push_back(request.map_url);
-  }
-  return urls;
-}
-
 }  // namespace execute_engine_test_support

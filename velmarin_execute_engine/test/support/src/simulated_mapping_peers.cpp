@@ -3,104 +3,96 @@
 
 #include "execute_engine_test_support/simulated_mapping_peers.hpp"
 
+#include <thread>
 #include <utility>
+
+#include "velmarin_localization_ros_msgs/srv/finish_trajectory.hpp"
+#include "velmarin_localization_ros_msgs/srv/get_trajectory_states.hpp"
+#include "velmarin_mapping_ros_msgs/srv/delete_trajectory.hpp"
+#include "velmarin_mapping_ros_msgs/srv/finish_trajectory.hpp"
+#include "velmarin_mapping_ros_msgs/srv/get_trajectory_states.hpp"
+#include "velmarin_mapping_ros_msgs/srv/start_trajectory.hpp"
+#include "velmarin_mapping_ros_msgs/srv/write_state.hpp"
 
 namespace execute_engine_test_support
 {
 
 namespace
 {
-// Replies that carry nothing beyond their status.
-struct NothingToFill
-{
-  template <typename Response, typename State>
-  void operator()(const State &, Response &) const
-  {
-  }
+namespace loc = velmarin_localization_ros_msgs::srv;
+namespace map = velmarin_mapping_ros_msgs::srv;
+
+const auto kById = [](const auto & request, auto &) {
+  return " " + std::to_string(request.trajectory_id);
 };
 }  // namespace
 
 SimulatedMappingPeers::SimulatedMappingPeers(
   BackgroundExecutor & executor, const std::set<std::string> & absent)
 : executor_(executor),
-  state_(std::make_shared<State>()),
-  mapping_node_(std::make_shared<rclcpp::Node>("simulated_mapping_peer")),
-  localization_node_(std::make_shared<rclcpp::Node>("simulated_localization_peer"))
+  node_(std::make_shared<rclcpp::Node>("simulated_mapping_peers")),
+  replies_(node_->create_callback_group(rclcpp::CallbackGroupType::Reentrant))
 {
-  Serve<MapStartTrajectory>(mapping_node_, "map_start_trajectory", absent, NothingToFill());
-  Serve<MapWriteState>(mapping_node_, "map_write_state", absent, NothingToFill());
-  Serve<MapFinishTrajectory>(mapping_node_, "map_finish_trajectory", absent, NothingToFill());
-  Serve<MapDeleteTrajectory>(mapping_node_, "map_delete_trajectory", absent, NothingToFill());
-  Serve<MapGetTrajectoryStates>(
-    mapping_node_, "map_get_trajectory_states", absent,
-    [](const State & state, MapGetTrajectoryStates::Response & response) {
-      response.trajectory_states.trajectory_id = state.map_trajectories.ids;
-      response.trajectory_states.trajectory_state = state.map_trajectories.states;
-    });
-  Serve<LocFinishTrajectory>(localization_node_, "loc_finish_trajectory", absent, NothingToFill());
-  Serve<LocGetTrajectoryStates>(
-    localization_node_, "loc_get_trajectory_states", absent,
-    [](const State & state, LocGetTrajectoryStates::Response & response) {
-      response.trajectory_states.trajectory_id = state.loc_trajectories.ids;
-      response.trajectory_states.trajectory_state = state.loc_trajectories.states;
-    });
-  executor_.AddNode(mapping_node_);
-  executor_.AddNode(localization_node_);
+  const auto report = [this](const auto &, auto & response) {
+    response.trajectory_states.trajectory_id = ids_;
+    response.trajectory_states.trajectory_state = states_;
+    return std::string();
+  };
+  Serve<map::StartTrajectory>("map_start_trajectory", absent, [](const auto & request, auto &) {
+    return " " + request.configuration_directory + "/" + request.configuration_basename;
+  });
+  Serve<map::WriteState>("map_write_state", absent, [](const auto & request, auto &) {
+    return (request.write_flag ? " " : " unflagged ") + request.filename;
+  });
+  Serve<map::FinishTrajectory>("map_finish_trajectory", absent, kById);
+  Serve<map::DeleteTrajectory>("map_delete_trajectory", absent, kById);
+  Serve<map::GetTrajectoryStates>("map_get_trajectory_states", absent, report);
+  Serve<loc::FinishTrajectory>("loc_finish_trajectory", absent, kById);
+  Serve<loc::GetTrajectoryStates>("loc_get_trajectory_states", absent, report);
+  executor_.AddNode(node_);
 }
 
-SimulatedMappingPeers::~SimulatedMappingPeers()
-{
-  executor_.RemoveNode(localization_node_);
-  executor_.RemoveNode(mapping_node_);
-}
+SimulatedMappingPeers::~SimulatedMappingPeers() { executor_.RemoveNode(node_); }
 
-template <typename S, typename Fill>
+template <typename S, typename Describe>
 void SimulatedMappingPeers::Serve(
-  const rclcpp::Node::SharedPtr & node, const std::string & service_name,
-  const std::set<std::string> & absent, Fill fill)
+  const std::string & service_name, const std::set<std::string> & absent, Describe describe)
 {
   if (absent.count(service_name) != 0) {
     return;
   }
-  // The callback owns the state, so a reply still on its way never outlives it.
-  services_.push_back(node->create_service<S>(
+  services_.push_back(node_->create_service<S>(
     service_name,
-    [state = state_, service_name, fill](
+    [this, service_name, describe](
       const std::shared_ptr<typename S::Request> request,
       std::shared_ptr<typename S::Response> response) {
-      std::lock_guard<std::mutex> lock(state->mutex);
-      state->calls.push_back(service_name);
-      std::get<std::vector<typename S::Request>>(state->requests).push_back(*request);
-      response->status.code = state->status_code;
-      fill(*state, *response);
+      std::unique_lock<std::mutex> lock(mutex_);
+      const auto delay = delay_;
+      lock.unlock();
+      std::this_thread::sleep_for(delay);
+      lock.lock();
+      calls_.push_back(service_name + describe(*request, *response));
     },
-    rmw_qos_profile_services_default, nullptr));
+    rmw_qos_profile_services_default, replies_));
 }
 
-void SimulatedMappingPeers::SetMapTrajectories(
-  std::vector<int32_t> ids, std::vector<uint8_t> states)
+void SimulatedMappingPeers::SetTrajectories(std::vector<int32_t> ids, std::vector<uint8_t> states)
 {
-  std::lock_guard<std::mutex> lock(state_->mutex);
-  state_->map_trajectories = {std::move(ids), std::move(states)};
+  std::lock_guard<std::mutex> lock(mutex_);
+  ids_ = std::move(ids);
+  states_ = std::move(states);
 }
 
-void SimulatedMappingPeers::SetLocTrajectories(
-  std::vector<int32_t> ids, std::vector<uint8_t> states)
+void SimulatedMappingPeers::SetDelay(std::chrono::milliseconds delay)
 {
-  std::lock_guard<std::mutex> lock(state_->mutex);
-  state_->loc_trajectories = {std::move(ids), std::move(states)};
-}
-
-void SimulatedMappingPeers::SetStatusCode(uint8_t code)
-{
-  std::lock_guard<std::mutex> lock(state_->mutex);
-  state_->status_code = code;
+  std::lock_guard<std::mutex> lock(mutex_);
+  delay_ = delay;
 }
 
 std::vector<std::string> SimulatedMappingPeers::Calls() const
 {
-  std::lock_guard<std::mutex> lock(state_->mutex);
-  return state_->calls;
+  std::lock_guard<std::mutex> lock(mutex_);
+  return calls_;
 }
 
 }  // namespace execute_engine_test_support

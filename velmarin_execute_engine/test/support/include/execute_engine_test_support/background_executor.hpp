@@ -4,10 +4,8 @@
 #ifndef EXECUTE_ENGINE_TEST_SUPPORT__BACKGROUND_EXECUTOR_HPP_
 #define EXECUTE_ENGINE_TEST_SUPPORT__BACKGROUND_EXECUTOR_HPP_
 
-#include <cstddef>
 #include <future>
 #include <memory>
-#include <thread>
 #include <vector>
 
 #include "rclcpp/rclcpp.hpp"
@@ -25,9 +23,6 @@ public:
   // Stops spinning and waits for its threads; the nodes it held are free again.
   ~BackgroundExecutor();
 
-  BackgroundExecutor(const BackgroundExecutor &) = delete;
-  BackgroundExecutor & operator=(const BackgroundExecutor &) = delete;
-
   void AddNode(const rclcpp::Node::SharedPtr & node);
   // Spinning pauses while the node leaves, and the other nodes move to a fresh executor: real
   // Humble's executor keeps the guard condition of every group but the last of a removed node,
@@ -37,14 +32,14 @@ public:
   void RemoveNode(const rclcpp::Node::SharedPtr & node);
 
 private:
-  void StartSpinning();
-  void StopSpinning();
+  // A fresh executor holding every node still alive, spinning.
+  void Start();
+  void Stop();
 
   const size_t threads_;
   std::unique_ptr<rclcpp::executors::MultiThreadedExecutor> executor_;
   std::vector<rclcpp::Node::WeakPtr> nodes_;
-  std::future<void> spin_finished_;
-  std::thread spinner_;
+  std::future<void> spinning_;
 };
 
 }  // namespace execute_engine_test_support

@@ -12,7 +12,6 @@
 #include <cstdio>
 #include <mutex>
 #include <string>
-#include <vector>
 
 namespace execute_engine_test_support
 {
@@ -27,21 +26,15 @@ public:
   static void Clear()
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    lines_.clear();
+    written_text_.clear();
   }
 
   // True once a line holding `text` was written, false after `timeout`.
   static bool WaitFor(const std::string & text, std::chrono::milliseconds timeout)
   {
     std::unique_lock<std::mutex> lock(mutex_);
-    return written_.wait_for(lock, timeout, [&text] {
-      for (const std::string & line : lines_) {
-        if (line.find(text) != std::string::npos) {
-          return true;
-        }
-      }
-      return false;
-    });
+    return written_.wait_for(
+      lock, timeout, [&text] { return written_text_.find(text) != std::string::npos; });
   }
 
 private:
@@ -56,7 +49,7 @@ private:
     va_end(copy);
     {
       std::lock_guard<std::mutex> lock(mutex_);
-      lines_.emplace_back(line);
+      written_text_.append(line).push_back('\n');
     }
     written_.notify_all();
     rcutils_logging_console_output_handler(location, severity, name, timestamp, format, args);
@@ -64,7 +57,8 @@ private:
 
   static inline std::mutex mutex_;
   static inline std::condition_variable written_;
-  static inline std::vector<std::string> lines_;
+  // Every line so far, each ended by a newline.
+  static inline std::string written_text_;
 };
 
 }  // namespace execute_engine_test_support

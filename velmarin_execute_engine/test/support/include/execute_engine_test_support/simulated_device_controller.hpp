@@ -6,7 +6,6 @@
 
 #include <cstdint>
 
-#include "execute_engine_test_support/background_executor.hpp"
 #include "execute_engine_test_support/simulated_service.hpp"
 #include "velmarin_protocol/srv/bottom_interact_srv.hpp"
 

@@ -5,10 +5,7 @@
 #define EXECUTE_ENGINE_TEST_SUPPORT__SIMULATED_MAP_SERVER_HPP_
 
 #include <cstdint>
-#include <string>
-#include <vector>
 
-#include "execute_engine_test_support/background_executor.hpp"
 #include "execute_engine_test_support/simulated_service.hpp"
 #include "nav2_msgs/srv/load_map.hpp"
 
@@ -23,9 +20,6 @@ public:
 
   // The result code every later request is answered with.
   void SetResult(uint8_t result);
-
-  // The map_url of every request received so far, in order.
-  std::vector<std::string> MapUrls() const;
 };
 
 }  // namespace execute_engine_test_support

@@ -6,7 +6,6 @@
 
 #include <chrono>
 #include <condition_variable>
-#include <cstddef>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -32,34 +31,26 @@ public:
 
   SimulatedService(
     BackgroundExecutor & executor, const std::string & node_name, const std::string & service_name)
-  : executor_(executor),
-    state_(std::make_shared<State>()),
-    node_(std::make_shared<rclcpp::Node>(node_name))
+  : executor_(executor), node_(std::make_shared<rclcpp::Node>(node_name))
   {
-    // The callback owns the state, so a reply still on its way never outlives it.
     service_ = node_->template create_service<S>(
       service_name,
-      [state = state_](const std::shared_ptr<Request> request, std::shared_ptr<Response> response) {
-        std::unique_lock<std::mutex> lock(state->mutex);
-        state->requests.push_back(*request);
-        state->changed.notify_all();
-        state->changed.wait_for(lock, state->delay, [&state] { return state->released; });
-        *response = state->answer;
-        ++state->replies;
-        state->changed.notify_all();
+      [this](const std::shared_ptr<Request> request, std::shared_ptr<Response> response) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        requests_.push_back(*request);
+        changed_.notify_all();
+        changed_.wait_for(lock, delay_, [this] { return released_; });
+        *response = answer_;
       },
       rmw_qos_profile_services_default, nullptr);
     executor_.AddNode(node_);
   }
 
-  // Lets a delayed reply go at once, then leaves the executor.
+  // Lets a delayed reply go at once, then leaves the executor, which waits for the reply.
   ~SimulatedService()
   {
-    {
-      std::lock_guard<std::mutex> lock(state_->mutex);
-      state_->released = true;
-    }
-    state_->changed.notify_all();
+    Set(released_, true);
+    changed_.notify_all();
     executor_.RemoveNode(node_);
   }
 
@@ -67,57 +58,40 @@ public:
   SimulatedService & operator=(const SimulatedService &) = delete;
 
   // The response every later request gets (default-initialised until set).
-  void SetAnswer(const Response & answer)
-  {
-    std::lock_guard<std::mutex> lock(state_->mutex);
-    state_->answer = answer;
-  }
+  void SetAnswer(const Response & answer) { Set(answer_, answer); }
 
   // How long each later reply is held back after its request arrived (none until set).
-  void SetDelay(std::chrono::milliseconds delay)
-  {
-    std::lock_guard<std::mutex> lock(state_->mutex);
-    state_->delay = delay;
-  }
+  void SetDelay(std::chrono::milliseconds delay) { Set(delay_, delay); }
 
   // The requests received so far, in order of arrival.
   std::vector<Request> Requests() const
   {
-    std::lock_guard<std::mutex> lock(state_->mutex);
-    return state_->requests;
+    std::lock_guard<std::mutex> lock(mutex_);
+    return requests_;
   }
 
   // True once `count` requests have arrived, false if that takes longer than `timeout`.
   bool WaitForRequests(size_t count, std::chrono::milliseconds timeout) const
   {
-    std::unique_lock<std::mutex> lock(state_->mutex);
-    return state_->changed.wait_for(
-      lock, timeout, [this, count] { return state_->requests.size() >= count; });
-  }
-
-  // True once `count` replies have been handed to the service layer, false if that takes
-  // longer than `timeout`.
-  bool WaitForReplies(size_t count, std::chrono::milliseconds timeout) const
-  {
-    std::unique_lock<std::mutex> lock(state_->mutex);
-    return state_->changed.wait_for(
-      lock, timeout, [this, count] { return state_->replies >= count; });
+    std::unique_lock<std::mutex> lock(mutex_);
+    return changed_.wait_for(lock, timeout, [&] { return requests_.size() >= count; });
   }
 
 private:
-  struct State
+  template <typename T>
+  void Set(T & field, const T & value)
   {
-    std::mutex mutex;
-    std::condition_variable changed;
-    Response answer;
-    std::chrono::milliseconds delay{0};
-    bool released = false;
-    std::vector<Request> requests;
-    size_t replies = 0;
-  };
+    std::lock_guard<std::mutex> lock(mutex_);
+    field = value;
+  }
 
   BackgroundExecutor & executor_;
-  std::shared_ptr<State> state_;
+  mutable std::mutex mutex_;
+  mutable std::condition_variable changed_;
+  Response answer_;
+  std::chrono::milliseconds delay_{0};
+  bool released_ = false;
+  std::vector<Request> requests_;
   rclcpp::Node::SharedPtr node_;
   typename rclcpp::Service<S>::SharedPtr service_;
 };

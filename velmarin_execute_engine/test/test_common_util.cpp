@@ -1,0 +1,127 @@
+// Copyright 2026 Velmarin developers
+// Licensed under the Apache License, Version 2.0
+
+#include <gtest/gtest.h>
+#include <spdlog/spdlog.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <regex>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "common_util/log_holder.hpp"
+#include "common_util/path_util.hpp"
+
+namespace
+{
+
+using common_util::NormalizeAngle;
+namespace fs = std::filesystem;
+
+constexpr double kTwoPi = 6.283185307179586;
+
+// The wrap by definition: one turn at a time.
+double TurnByTurn(double angle)
+{
+  while (std::fabs(angle) > kTwoPi) {
+    angle -= std::copysign(kTwoPi, angle);
+  }
+  return angle;
+}
+
+TEST(PathUtilTest, NormalizeAngleWrapsAsTurnByTurnDoesWhereThatEnds)
+{
+  // Below 64 + 2*pi every subtraction of a turn is exact; the wrap must match it bit for bit.
+  const double bound = 64.0 + kTwoPi;
+  std::vector<double> angles{-0.0};
+  for (int turns = -11; turns <= 11; ++turns) {
+    const double whole = turns * kTwoPi;
+    angles.insert(
+      angles.end(), {whole, std::nextafter(whole, -bound), std::nextafter(whole, bound)});
+  }
+  std::mt19937_64 random(7);
+  std::uniform_real_distribution<double> within(-bound, bound);
+  for (int i = 0; i < 100000; ++i) {
+    angles.push_back(within(random));
+  }
+  for (const double angle : angles) {
+    const double wrapped = NormalizeAngle(angle);
+    ASSERT_TRUE(wrapped == TurnByTurn(angle) && std::signbit(wrapped) == std::signbit(angle))
+      << angle;
+  }
+  // Beyond, turn by turn drifts and from about 1e17 on never ends; a whole number of turns must
+  // still end a turn from zero, every wrap keep the sign, and no turn come out of no angle.
+  EXPECT_EQ(NormalizeAngle(-std::ldexp(kTwoPi, 60)), -kTwoPi);
+  EXPECT_LE(std::fabs(NormalizeAngle(-1e17)), kTwoPi);
+  EXPECT_TRUE(std::signbit(NormalizeAngle(-1e17)));
+  for (const double angle : {HUGE_VAL, -HUGE_VAL, std::nan("")}) {
+    EXPECT_TRUE(std::isnan(NormalizeAngle(angle))) << angle;
+  }
+}
+
+TEST(PathUtilTest, TrimsOnlyTheGivenCharacterAndExpandsOnlyALeadingTilde)
+{
+  std::string text = "//opt//maps//";
+  EXPECT_EQ(common_util::TrimString(text, '/'), "opt//maps");
+  setenv("HOME", "/home/robot", 1);
+  for (const auto & [path, expanded] : std::vector<std::pair<std::string, std::string>>{
+         {"   ", ""},
+         {" ~/maps/  ", "/home/robot/maps/"},
+         {"~operator", "/home/robotoperator"},
+         {" \t~/maps\n ", "\t~/maps\n"},
+         {"/data/~/maps", "/data/~/maps"}}) {
+    std::string argument = path;
+    EXPECT_EQ(common_util::ExpandUserPath(argument), expanded) << '"' << path << '"';
+  }
+  unsetenv("HOME");
+  std::string path = " ~/maps/ ";
+  EXPECT_EQ(common_util::ExpandUserPath(path), "~/maps/");
+  EXPECT_EQ(path, "~/maps/");  // trimmed in place
+}
+
+// What today's file of the daily log `base` holds.
+std::string Written(const fs::path & base)
+{
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  char day[16];
+  std::strftime(day, sizeof(day), "_%Y-%m-%d", &local);
+  std::ifstream in(base.string() + day);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// The process-wide holder has no logger until this test sets one up.
+TEST(LogHolderTest, WritesCallSitesFromItsLevelOnAndAppendsAcrossRestarts)
+{
+  const fs::path dir = fs::temp_directory_path() / ("log_holder_test_" + std::to_string(getpid()));
+  ASSERT_EQ(common_util::LogInstance()->GetLogger(), nullptr);
+  EE_LOG_ERROR("dropped {}", 1);
+  common_util::LogInstance()->InitLog((dir / "sub" / "log").string(), 1, "");
+  const int line = __LINE__ + 1;
+  EE_LOG_ERROR("model id:{} is not support current", -3);
+  EE_LOG_DEBUG("Step into {}", "SlamWork");
+  common_util::LogHolder restarted;
+  restarted.InitLog((dir / "sub" / "log").string(), 4, "restarted");
+  restarted.GetLogger()->debug("hidden");
+  restarted.GetLogger()->error("after restart");
+  const std::regex expected(
+    R"(^\[\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2}\.\d{3}\] \[thread \d+\] \[unknow\] \[error\] )"
+    R"(\[[^\]]*test_common_util\.cpp:)" +
+    std::to_string(line) +
+    R"(\] model id:-3 is not support current\n.*\[debug\] \[[^\]]+\] Step into SlamWork\n)"
+    R"(.*\[restarted\] \[error\] \[\] after restart\n$)");
+  EXPECT_TRUE(std::regex_search(Written(dir / "sub" / "log"), expected));
+
+  spdlog::drop_all();
+  fs::remove_all(dir);
+}
+
+}  // namespace
