@@ -9,17 +9,15 @@
 #include <spdlog/details/os.h>
 #include <spdlog/sinks/base_sink.h>
 #include <spdlog/spdlog.h>
-#include <unistd.h>
+#include <stdlib.h>
 
+#include <algorithm>
 #include <chrono>
-#include <cstdint>
 #include <filesystem>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <tuple>
-#include <utility>
 #include <vector>
 
 #include "common_util/log_holder.hpp"
@@ -39,11 +37,10 @@ public:
   {
     const size_t this_thread = spdlog::details::os::thread_id();
     std::lock_guard<std::mutex> guard(mutex_);
-    size_t count = 0;
-    for (const auto & [thread_id, message] : messages_) {
-      count += (thread_id == this_thread) == here && message.find(text) != message.npos;
-    }
-    return count;
+    return std::count_if(messages_.begin(), messages_.end(), [&](const auto & message) {
+      return (message.first == this_thread) == here &&
+             message.second.find(text) != std::string::npos;
+    });
   }
 
   // Every message so far, in the order written.
@@ -74,38 +71,40 @@ private:
   std::vector<std::pair<size_t, std::string>> messages_;
 };
 
-// Sets the program logger up once per process, in a temporary directory removed at exit, with
-// a LogCapture.
+// Sets the program logger up once per process with a LogCapture as its only sink, its file
+// gone before any test runs. It also takes start-up's logger name, so start-up finds the name
+// taken and keeps logging into the capture.
 inline std::shared_ptr<LogCapture> CaptureProgramLog()
 {
-  struct TemporaryDirectory
-  {
-    std::filesystem::path path =
-      std::filesystem::temp_directory_path() / ("engine_test_" + std::to_string(::getpid()));
-    ~TemporaryDirectory()
-    {
-      std::error_code ignored;
-      std::filesystem::remove_all(path, ignored);
-    }
-  };
-  static const TemporaryDirectory dir;
   static const std::shared_ptr<LogCapture> capture = [] {
-    common_util::LogInstance()->InitLog((dir.path / "log").string(), 1, "engine_test");
+    std::string dir = (std::filesystem::temp_directory_path() / "engine_test_XXXXXX").string();
+    if (::mkdtemp(dir.data()) == nullptr) {
+      throw std::runtime_error("no temporary directory for the program log");
+    }
+    common_util::LogInstance()->InitLog(dir + "/log", 1, "engine_test");
     auto sink = std::make_shared<LogCapture>();
-    common_util::LogInstance()->GetLogger()->sinks().push_back(sink);
+    common_util::LogInstance()->GetLogger()->sinks() = {sink};
+    std::filesystem::remove_all(dir);
+    spdlog::register_logger(std::make_shared<spdlog::logger>("execute_engine"));
     return sink;
   }();
   return capture;
 }
 
-// As CaptureProgramLog, for tests that run start-up: start-up then finds its logger name taken
-// and keeps logging into the capture, so no test reads or writes the robot's log directory.
-inline std::shared_ptr<LogCapture> CaptureStartUpLog()
+// True once `done()` holds, false if it still does not after 10 s.
+template <typename Condition>
+bool Eventually(Condition done)
 {
-  if (!spdlog::get("execute_engine")) {
-    spdlog::register_logger(std::make_shared<spdlog::logger>("execute_engine"));
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (!done() && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
-  return CaptureProgramLog();
+  return done();
+}
+
+inline bool WaitUntilIdle()
+{
+  return Eventually([] { return !g_execute_engine->IsTicking(); });
 }
 
 // The engine with trees built from text on an rclcpp node, and requests sent to it.
@@ -115,12 +114,7 @@ protected:
   using Request = execute_engine::ExecuteEngine::Request;
   using Response = execute_engine::ExecuteEngine::Response;
 
-  struct Sent
-  {
-    bool handled;
-    std::shared_ptr<Request> request;
-    std::shared_ptr<Response> response;
-  };
+  using Sent = std::pair<std::shared_ptr<Request>, std::shared_ptr<Response>>;
 
   static void SetUpTestSuite()
   {
@@ -157,27 +151,11 @@ protected:
 
   static Sent Send(int model_id, int cmd)
   {
-    Sent sent{false, std::make_shared<Request>(), std::make_shared<Response>()};
-    sent.request->command.model_id = model_id;
-    sent.request->command.cmd = cmd;
-    sent.handled = engine()->ScheduleRequest(sent.request, sent.response);
+    Sent sent{std::make_shared<Request>(), std::make_shared<Response>()};
+    sent.first->command.model_id = model_id;
+    sent.first->command.cmd = cmd;
+    engine()->ScheduleRequest(sent.first, sent.second);
     return sent;
-  }
-
-  // Waits, bounded, for the ticking thread to end; false if it still runs.
-  static bool WaitUntilIdle()
-  {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (engine()->IsTicking() && std::chrono::steady_clock::now() < deadline) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return !engine()->IsTicking();
-  }
-
-  static bool StatusCleared()
-  {
-    const execute_engine::StatusBlock * status = engine()->GetStatus();
-    return status->success_count == 0 && status->failure_count == 0 && status->error_code == 0;
   }
 
   static inline std::shared_ptr<LogCapture> log_;

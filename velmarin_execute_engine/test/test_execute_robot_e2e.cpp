@@ -1,24 +1,24 @@
 // Copyright 2026 Velmarin developers
 // Licensed under the Apache License, Version 2.0
 
-// The whole start-up runs in this process, with the installed deployment tree, and requests
-// go through the real "execute_robot" service.
+// The whole start-up runs in this process, once per case, with the installed deployment tree,
+// and requests go through the real "execute_robot" service.
 
 #include <gtest/gtest.h>
+#include <stdlib.h>
 
+#include <array>
 #include <chrono>
-#include <cstddef>
+#include <csignal>
+#include <filesystem>
+#include <fstream>
 #include <future>
 #include <memory>
-#include <mutex>
 #include <string>
-#include <thread>
-#include <vector>
+#include <tuple>
 
 #include "engine_fixture.hpp"
-#include "execute_engine/execute_engine.hpp"
 #include "execute_engine/start_up.hpp"
-#include "execute_engine_test_support/background_executor.hpp"
 #include "execute_engine_test_support/ros_log_capture.hpp"
 #include "execute_engine_test_support/simulated_action_server.hpp"
 #include "execute_engine_test_support/simulated_device_controller.hpp"
@@ -26,47 +26,96 @@
 #include "execute_engine_test_support/simulated_mapping_peers.hpp"
 #include "execute_engine_test_support/topic_recorder.hpp"
 #include "nav2_msgs/srv/load_map.hpp"
-#include "rclcpp/rclcpp.hpp"
-#include "velmarin_protocol/action/planner.hpp"
 #include "velmarin_protocol/srv/robot_common.hpp"
 
 namespace
 {
 
+namespace fs = std::filesystem;
+namespace support = execute_engine_test_support;
 using namespace std::chrono_literals;
 using RobotCommon = velmarin_protocol::srv::RobotCommon;
+using support::RosLogCapture;
 
-using execute_engine_test_support::RosLogCapture;
+// What a deployer may get wrong ends start-up before the service, with ROS shut down and -1.
+TEST(StartUpFailure, MissingOrBadTreeEndsStartUp)
+{
+  engine_test::CaptureProgramLog();
+  const std::string installed = ::getenv("AMENT_PREFIX_PATH");
+  // Package not installed, no tree file, a tree naming no known node.
+  for (const std::string tree : {"-", "", "<root><BehaviorTree ID=\"Main\"><NoSuchNode/>"}) {
+    std::string prefix = (fs::temp_directory_path() / "engine_prefix_XXXXXX").string();
+    ASSERT_NE(::mkdtemp(prefix.data()), nullptr);
+    const fs::path share = fs::path(prefix) / "share";
+    if (tree != "-") {
+      fs::create_directories(share / "ament_index/resource_index/packages");
+      std::ofstream(share / "ament_index/resource_index/packages/velmarin_execute_engine");
+      fs::create_directories(share / "velmarin_execute_engine/xml");
+    }
+    if (!tree.empty() && tree != "-") {
+      std::ofstream(share / "velmarin_execute_engine/xml/tree.xml") << tree;
+    }
+    ::setenv("AMENT_PREFIX_PATH", prefix.c_str(), 1);
+    rclcpp::init(0, nullptr);
+    EXPECT_EQ(execute_engine::ServeExecuteRobot(), -1) << tree;
+    EXPECT_FALSE(rclcpp::ok());
+    ::setenv("AMENT_PREFIX_PATH", installed.c_str(), 1);
+    fs::remove_all(prefix);
+  }
+}
+
+// The peers that the deployment tree's nodes call, up before start-up since the action nodes
+// find their servers while the tree is built.
+struct Peers
+{
+  support::BackgroundExecutor executor{2};
+  support::SimulatedMapServer map_server{executor};
+  support::LocalizationMapAndPoseRecorder poses{executor};
+  support::SimulatedDeviceController devices{executor};
+  support::SimulatedMappingPeers mapping{executor};
+  support::SimulatedSecurityServer security{executor, "security"};
+  support::ReachDestPoseRecorder reached{executor};
+};
+
+// What the peers received: device settings, map loads, poses, mapping calls, planner goals,
+// planner cancels, obstacle goals.
+using Calls = std::array<size_t, 7>;
+constexpr Calls kNo{}, kDev{1}, kLoc{0, 1, 1}, kMap{0, 0, 0, 2}, kPause{0, 0, 0, 0, 1},
+  kCancel{0, 0, 0, 0, 0, 1}, kObst{0, 0, 0, 0, 0, 0, 1}, kTakeOver{0, 0, 0, 0, 0, 1, 1};
+
+// What a row leaves on "reachdestpose".
+enum Outcome
+{
+  kNone,    // nothing
+  kResult,  // the goal went on, and the planner's result is published once
+  kPaused,  // the goal went on paused: nothing, until a cancel ends it
+  kEnded,   // the goal ended without a result: one {-1, false, 0}
+};
+
+// With a goal of model `goal` running (0: none), `model_id`/`cmd` gets `result`, reaches the
+// peers as `calls` says (beyond the goal's own start), and leaves `outcome`.
+struct Row
+{
+  int goal, model_id, cmd, result;
+  Calls calls;
+  Outcome outcome;
+};
 
 class ExecuteRobotTest : public ::testing::Test
 {
 protected:
-  static void SetUpTestSuite() { log_ = engine_test::CaptureStartUpLog(); }
-
   void SetUp() override
   {
+    engine_test::CaptureProgramLog();
     rclcpp::init(0, nullptr);
     RosLogCapture::Install();
-    RosLogCapture::Clear();
-    peers_ = std::make_unique<execute_engine_test_support::BackgroundExecutor>(2);
-    map_server_ = std::make_unique<execute_engine_test_support::SimulatedMapServer>(*peers_);
-    pose_recorder_ =
-      std::make_unique<execute_engine_test_support::LocalizationMapAndPoseRecorder>(*peers_);
-    device_controller_ =
-      std::make_unique<execute_engine_test_support::SimulatedDeviceController>(*peers_);
-    mapping_peers_ = std::make_unique<execute_engine_test_support::SimulatedMappingPeers>(*peers_);
-    // The deployment tree's action nodes find their servers while the tree is built.
-    planner_ =
-      std::make_unique<execute_engine_test_support::SimulatedPlannerServer>(*peers_, "planner");
-    security_ =
-      std::make_unique<execute_engine_test_support::SimulatedSecurityServer>(*peers_, "security");
-    reach_recorder_ = std::make_unique<execute_engine_test_support::ReachDestPoseRecorder>(*peers_);
+    peers_ = std::make_unique<Peers>();
+    planner_ = std::make_unique<support::SimulatedPlannerServer>(peers_->executor, "planner");
     served_ = std::async(std::launch::async, [] { return execute_engine::ServeExecuteRobot(); });
     caller_ = std::make_shared<rclcpp::Node>("execute_robot_caller");
     client_ = caller_->create_client<RobotCommon>("execute_robot");
-    peers_->AddNode(caller_);
+    peers_->executor.AddNode(caller_);
     ASSERT_TRUE(client_->wait_for_service(30s));
-    log_->Clear();
   }
 
   // Running goals are cancelled while their servers still answer, and the peers stop before
@@ -74,291 +123,159 @@ protected:
   void TearDown() override
   {
     g_execute_engine->Release();
-    client_.reset();
-    reach_recorder_.reset();
-    security_.reset();
     planner_.reset();
-    mapping_peers_.reset();
-    device_controller_.reset();
-    pose_recorder_.reset();
-    map_server_.reset();
     peers_.reset();
-    caller_.reset();
     rclcpp::shutdown();
     ASSERT_EQ(served_.wait_for(30s), std::future_status::ready);
     EXPECT_EQ(served_.get(), 0);
   }
 
-  // A request with the payload its command needs: one navigation point, a map, device
-  // settings and an obstacle value.
-  static std::shared_ptr<RobotCommon::Request> MakeRequest(int model_id, int cmd)
+  // The answer to a request with the payload any command needs.
+  std::shared_ptr<RobotCommon::Response> Call(int model_id, int cmd)
   {
     auto request = std::make_shared<RobotCommon::Request>();
     request->command.model_id = model_id;
     request->command.cmd = cmd;
     request->navigation_points.resize(1);
-    request->navigation_points[0].x = 1.0;
     request->map_path = "/maps/a.pbstream";
     request->devices.main_swp.cmd = 1;
     request->security_value = 0.5f;
-    return request;
-  }
-
-  std::shared_ptr<RobotCommon::Response> Call(std::shared_ptr<RobotCommon::Request> request)
-  {
     auto future = client_->async_send_request(request);
-    if (future.wait_for(30s) != std::future_status::ready) {
-      ADD_FAILURE() << "no response for model " << request->command.model_id << " command "
-                    << request->command.cmd;
-      return nullptr;
-    }
-    return future.get();
+    return future.wait_for(30s) == std::future_status::ready ? future.get() : nullptr;
   }
 
-  std::shared_ptr<RobotCommon::Response> Call(int model_id, int cmd)
-  {
-    return Call(MakeRequest(model_id, cmd));
-  }
-
-  static inline std::shared_ptr<engine_test::LogCapture> log_;
-  std::future<int> served_;
-  std::unique_ptr<execute_engine_test_support::BackgroundExecutor> peers_;
-  std::unique_ptr<execute_engine_test_support::SimulatedMapServer> map_server_;
-  std::unique_ptr<execute_engine_test_support::LocalizationMapAndPoseRecorder> pose_recorder_;
-  std::unique_ptr<execute_engine_test_support::SimulatedDeviceController> device_controller_;
-  std::unique_ptr<execute_engine_test_support::SimulatedMappingPeers> mapping_peers_;
-  std::unique_ptr<execute_engine_test_support::SimulatedPlannerServer> planner_;
-  std::unique_ptr<execute_engine_test_support::SimulatedSecurityServer> security_;
-  std::unique_ptr<execute_engine_test_support::ReachDestPoseRecorder> reach_recorder_;
-  rclcpp::Node::SharedPtr caller_;
-  rclcpp::Client<RobotCommon>::SharedPtr client_;
-};
-
-// What the peers have received so far.
-struct PeerCalls
-{
-  size_t devices;
-  size_t map_loads;
-  size_t poses;
-  size_t mapping_calls;
-  size_t planner_goals;
-  size_t planner_cancels;
-  size_t security_goals;
-};
-
-enum class Goal
-{
-  kNone,
-  kNavigation,
-  kSweeping
-};
-
-// What becomes of the navigation outcome a row leaves.
-enum class Outcome
-{
-  kNone,           // nothing on "reachdestpose"
-  kPlannerResult,  // the goal went on, and the planner's result is published once
-  kPaused,         // the goal went on paused (a paused goal's result waits for a recovery)
-  kEnded,          // the goal ended without a result: one {-1, false, 0}
-};
-
-// One row of the routing table of the deployment tree: with `goal` running, `model_id`/`cmd`
-// gets `result`, reaches the peers as `calls` says (counts beyond the goal's own start), and
-// leaves `outcome` on "reachdestpose".
-struct Row
-{
-  const char * what;
-  Goal goal;
-  int model_id;
-  int cmd;
-  int result;
-  PeerCalls calls;
-  Outcome outcome;
-};
-
-// The routing table's rows, one after the other on one running node.
-class RoutingTest : public ExecuteRobotTest
-{
-protected:
-  PeerCalls Received() const
-  {
-    return {
-      device_controller_->Requests().size(),
-      map_server_->Requests().size(),
-      pose_recorder_->Messages().size(),
-      mapping_peers_->Calls().size(),
-      planner_->Goals().size(),
-      planner_->CancelRequests(),
-      security_->Goals().size()};
-  }
-
-  // Starts a navigation or sweeping goal and waits until the node follows it.
-  void StartGoal(Goal goal)
+  // Starts a navigation (model 2) or sweeping (model 4) goal; returns once the node follows it.
+  void StartGoal(int model_id)
   {
     RosLogCapture::Clear();
     const size_t goals = planner_->Goals().size();
-    const auto response =
-      Call(goal == Goal::kNavigation ? 2 : 4, goal == Goal::kNavigation ? 101 : 102);
-    ASSERT_NE(response, nullptr);
-    ASSERT_EQ(response->message, "Success");
+    const auto response = Call(model_id, model_id == 2 ? 101 : 102);
+    ASSERT_TRUE(response && response->result == 0);
     ASSERT_TRUE(planner_->WaitForGoals(goals + 1, 10s));
-    EXPECT_EQ(planner_->Goals().back().task_type, goal == Goal::kNavigation ? 2 : 1);
     ASSERT_TRUE(RosLogCapture::WaitFor("Goal accepted by server, waiting for result", 10s));
   }
 
-  static bool WaitUntilIdle()
+  Calls Received(const Calls & since = {}) const
   {
-    const auto deadline = std::chrono::steady_clock::now() + 10s;
-    while (g_execute_engine->IsTicking() && std::chrono::steady_clock::now() < deadline) {
-      std::this_thread::sleep_for(1ms);
+    Calls calls{peers_->devices.Requests().size(), peers_->map_server.Requests().size(),
+                peers_->poses.Messages().size(),   peers_->mapping.Calls().size(),
+                planner_->Goals().size(),          planner_->CancelRequests(),
+                peers_->security.Goals().size()};
+    for (size_t i = 0; i < calls.size(); ++i) {
+      calls[i] -= since[i];
     }
-    return !g_execute_engine->IsTicking();
+    return calls;
   }
 
   void Check(const Row & row)
   {
-    SCOPED_TRACE(row.what);
-    if (row.goal != Goal::kNone) {
+    SCOPED_TRACE(::testing::Message() << row.goal << ": " << row.model_id << "/" << row.cmd);
+    if (row.goal != 0) {
       StartGoal(row.goal);
     }
-    const size_t goal_index = planner_->Goals().size() - 1;
-    const PeerCalls before = Received();
-    const size_t outcomes = reach_recorder_->Messages().size();
-
+    const Calls before = Received();
+    const bool publishes = row.outcome == kResult || row.outcome == kEnded;
+    const size_t published = peers_->reached.Messages().size() + (publishes ? 1 : 0);
     const auto response = Call(row.model_id, row.cmd);
     ASSERT_NE(response, nullptr);
     EXPECT_EQ(response->result, row.result);
-    EXPECT_EQ(response->message, row.result == 0 ? "Success" : "Failure");
-    if (row.calls.planner_cancels != 0) {
-      EXPECT_TRUE(planner_->WaitForCancelRequests(before.planner_cancels + 1, 10s));
+    if (row.outcome == kResult) {
+      EXPECT_TRUE(g_execute_engine->IsTicking());  // still followed: its result ends it
+      EXPECT_TRUE(planner_->Finish(
+        planner_->Goals().size() - 1, rclcpp_action::ResultCode::SUCCEEDED,
+        velmarin_protocol::action::Planner::Result().set__index(7).set__state(1), 10s));
     }
-    EXPECT_TRUE(security_->WaitForGoals(before.security_goals + row.calls.security_goals, 10s));
-    EXPECT_TRUE(planner_->WaitForGoals(before.planner_goals + row.calls.planner_goals, 10s));
-    EXPECT_TRUE(pose_recorder_->WaitFor(before.poses + row.calls.poses, 10s));
-    if (row.outcome == Outcome::kPlannerResult) {
-      // Still followed: its result is what ends it.
-      EXPECT_TRUE(g_execute_engine->IsTicking());
-      velmarin_protocol::action::Planner::Result result;
-      result.index = 7;
-      result.state = 1;
-      EXPECT_TRUE(planner_->Finish(goal_index, rclcpp_action::ResultCode::SUCCEEDED, result, 10s));
-      EXPECT_TRUE(reach_recorder_->WaitFor(outcomes + 1, 10s));
-    } else if (row.outcome == Outcome::kEnded) {
-      EXPECT_TRUE(reach_recorder_->WaitFor(outcomes + 1, 10s));
+    EXPECT_TRUE(peers_->reached.WaitFor(published, 10s));
+    EXPECT_TRUE(engine_test::Eventually([&] {
+      return Received(before) == row.calls &&
+             g_execute_engine->IsTicking() == (row.outcome == kPaused);
+    }));
+    EXPECT_EQ(Received(before), row.calls);
+    const auto messages = peers_->reached.Messages();
+    ASSERT_EQ(messages.size(), published);
+    if (publishes) {
+      EXPECT_EQ(
+        std::make_tuple(messages.back().index, messages.back().state, messages.back().errnum),
+        row.outcome == kResult ? std::make_tuple(7, true, 0) : std::make_tuple(-1, false, 0));
     }
-    if (row.outcome != Outcome::kPaused) {
-      ASSERT_TRUE(WaitUntilIdle());
-    }
-
-    const PeerCalls after = Received();
-    EXPECT_EQ(after.devices - before.devices, row.calls.devices);
-    EXPECT_EQ(after.map_loads - before.map_loads, row.calls.map_loads);
-    EXPECT_EQ(after.poses - before.poses, row.calls.poses);
-    EXPECT_EQ(after.mapping_calls - before.mapping_calls, row.calls.mapping_calls);
-    EXPECT_EQ(after.planner_goals - before.planner_goals, row.calls.planner_goals);
-    EXPECT_EQ(after.planner_cancels - before.planner_cancels, row.calls.planner_cancels);
-    EXPECT_EQ(after.security_goals - before.security_goals, row.calls.security_goals);
-    if (row.calls.security_goals != 0) {
-      EXPECT_EQ(security_->Goals().back().value, 0.5f);
-    }
-    const auto messages = reach_recorder_->Messages();
-    const std::vector<velmarin_protocol::msg::ReachDestinationPose> published(
-      messages.begin() + static_cast<std::ptrdiff_t>(outcomes), messages.end());
-    switch (row.outcome) {
-      case Outcome::kNone:
-        EXPECT_TRUE(published.empty());
-        break;
-      case Outcome::kPlannerResult:
-        ASSERT_EQ(published.size(), 1u);
-        EXPECT_EQ(published[0].index, 7);
-        EXPECT_TRUE(published[0].state);
-        break;
-      case Outcome::kPaused:
-        EXPECT_TRUE(published.empty());
-        EXPECT_TRUE(g_execute_engine->IsTicking());
-        ASSERT_NE(Call(row.model_id, 4), nullptr);  // ends it
-        ASSERT_TRUE(WaitUntilIdle());
-        break;
-      case Outcome::kEnded:
-        ASSERT_EQ(published.size(), 1u);
-        EXPECT_EQ(published[0].index, -1);
-        EXPECT_FALSE(published[0].state);
-        EXPECT_EQ(published[0].errnum, 0);
-        break;
+    if (row.outcome == kPaused) {
+      ASSERT_NE(Call(row.model_id, 4), nullptr);
+      ASSERT_TRUE(engine_test::WaitUntilIdle());
     }
   }
+
+  std::future<int> served_;
+  std::unique_ptr<Peers> peers_;
+  std::unique_ptr<support::SimulatedPlannerServer> planner_;
+  rclcpp::Node::SharedPtr caller_;
+  rclcpp::Client<RobotCommon>::SharedPtr client_;
 };
 
-constexpr Goal kIdle = Goal::kNone;
-constexpr Goal kNav = Goal::kNavigation;
-constexpr Goal kSweep = Goal::kSweeping;
-//                  devices, map loads, poses, mapping, planner goals, cancels, security goals
-constexpr PeerCalls kNothing{0, 0, 0, 0, 0, 0, 0};
-constexpr PeerCalls kDevice{1, 0, 0, 0, 0, 0, 0};
-constexpr PeerCalls kLocation{0, 1, 1, 0, 0, 0, 0};
-constexpr PeerCalls kMappingStart{0, 0, 0, 2, 0, 0, 0};
-constexpr PeerCalls kPauseGoal{0, 0, 0, 0, 1, 0, 0};
-constexpr PeerCalls kCancel{0, 0, 0, 0, 0, 1, 0};
-constexpr PeerCalls kObstacle{0, 0, 0, 0, 0, 0, 1};
-constexpr PeerCalls kObstacleTakesOver{0, 0, 0, 0, 0, 1, 1};
-
-TEST_F(RoutingTest, EveryRequestIsCarriedOutAtMostOnceOrAnsweredFailure)
+TEST_F(ExecuteRobotTest, EveryRequestIsCarriedOutAtMostOnceOrAnsweredFailure)
 {
+  // clang-format off
   const Row rows[] = {
-    {"unknown model", kIdle, 7, 1, 1, kNothing, Outcome::kNone},
-    {"command the model refuses", kIdle, 3, 999, 1, kNothing, Outcome::kNone},
-    {"cancel without a goal", kIdle, 2, 4, 1, kNothing, Outcome::kNone},
-    {"pause without a goal", kIdle, 4, 5, 1, kNothing, Outcome::kNone},
-    {"command no node handles", kIdle, 1, 2, 1, kNothing, Outcome::kNone},
-    {"mapping command no node handles", kIdle, 5, 8, 1, kNothing, Outcome::kNone},
-    {"location", kIdle, 1, 1, 0, kLocation, Outcome::kNone},
-    {"devices", kIdle, 3, 201, 0, kDevice, Outcome::kNone},
-    {"devices of the sweeping model", kIdle, 4, 201, 0, kDevice, Outcome::kNone},
-    {"sweeping command no node handles", kIdle, 4, 202, 1, kNothing, Outcome::kNone},
-    {"mapping", kIdle, 5, 301, 0, kMappingStart, Outcome::kNone},
-    {"obstacle", kIdle, 6, 401, 0, kObstacle, Outcome::kNone},
-
-    {"cancel", kNav, 2, 4, 0, kCancel, Outcome::kEnded},
-    {"other cancel", kNav, 2, 8, 0, kCancel, Outcome::kEnded},
-    {"pause", kNav, 2, 5, 0, kPauseGoal, Outcome::kPaused},
-    {"recovery while not paused", kNav, 2, 403, 0, kNothing, Outcome::kPlannerResult},
-    {"second move", kNav, 2, 101, 1, kNothing, Outcome::kPlannerResult},
-    {"second work of the other model", kNav, 4, 102, 1, kNothing, Outcome::kPlannerResult},
-    {"cancel of the other model", kNav, 4, 4, 1, kNothing, Outcome::kPlannerResult},
-    {"command the model refuses", kNav, 2, 999, 1, kNothing, Outcome::kPlannerResult},
-    {"unknown model", kNav, 0, 1, 1, kNothing, Outcome::kPlannerResult},
-    {"devices", kNav, 3, 201, 0, kDevice, Outcome::kPlannerResult},
-    {"device cancel", kNav, 3, 4, 0, kNothing, Outcome::kPlannerResult},
-    {"devices of the sweeping model", kNav, 4, 201, 0, kDevice, Outcome::kPlannerResult},
-    {"location", kNav, 1, 1, 1, kNothing, Outcome::kPlannerResult},
-    {"mapping", kNav, 5, 301, 1, kNothing, Outcome::kPlannerResult},
-    {"obstacle", kNav, 6, 401, 0, kObstacleTakesOver, Outcome::kEnded},
-
-    {"devices", kSweep, 4, 201, 0, kDevice, Outcome::kPlannerResult},
-    {"command no node handles", kSweep, 4, 202, 1, kNothing, Outcome::kPlannerResult},
-    {"pause", kSweep, 4, 5, 0, kPauseGoal, Outcome::kPaused},
-    {"cancel", kSweep, 4, 4, 0, kCancel, Outcome::kEnded},
-    {"cancel of the other model", kSweep, 2, 4, 1, kNothing, Outcome::kPlannerResult},
-    {"obstacle", kSweep, 6, 402, 0, kObstacleTakesOver, Outcome::kEnded},
-  };
+    // Idle.
+    {0, 7, 1, 1, kNo, kNone},        {0, 3, 999, 1, kNo, kNone},      {0, 2, 4, 1, kNo, kNone},
+    {0, 4, 5, 1, kNo, kNone},        {0, 1, 2, 1, kNo, kNone},        {0, 5, 8, 1, kNo, kNone},
+    {0, 4, 202, 1, kNo, kNone},      {0, 1, 1, 0, kLoc, kNone},       {0, 3, 201, 0, kDev, kNone},
+    {0, 4, 201, 0, kDev, kNone},     {0, 5, 301, 0, kMap, kNone},     {0, 6, 401, 0, kObst, kNone},
+    // Navigating: steering commands of its own model, then everything else.
+    {2, 2, 4, 0, kCancel, kEnded},   {2, 2, 8, 0, kCancel, kEnded},   {2, 2, 5, 0, kPause, kPaused},
+    {2, 2, 403, 0, kNo, kResult},    {2, 2, 101, 1, kNo, kResult},    {2, 2, 999, 1, kNo, kResult},
+    {2, 4, 102, 1, kNo, kResult},    {2, 4, 4, 1, kNo, kResult},      {2, 0, 1, 1, kNo, kResult},
+    {2, 3, 201, 0, kDev, kResult},   {2, 3, 4, 0, kNo, kResult},      {2, 4, 201, 0, kDev, kResult},
+    {2, 1, 1, 1, kNo, kResult},      {2, 5, 301, 1, kNo, kResult},    {2, 6, 401, 0, kTakeOver, kEnded},
+    // Sweeping.
+    {4, 4, 201, 0, kDev, kResult},   {4, 4, 202, 1, kNo, kResult},    {4, 4, 5, 0, kPause, kPaused},
+    {4, 4, 4, 0, kCancel, kEnded},   {4, 2, 4, 1, kNo, kResult},      {4, 6, 402, 0, kTakeOver, kEnded}};
+  // clang-format on
   for (const Row & row : rows) {
     Check(row);
   }
-
-  map_server_->SetResult(nav2_msgs::srv::LoadMap::Response::RESULT_MAP_DOES_NOT_EXIST);
-  Check(
-    {"location whose map is not loaded", kIdle, 1, 1, 1, {0, 1, 0, 0, 0, 0, 0}, Outcome::kNone});
-}
-
-TEST_F(ExecuteRobotTest, DeviceErrorCodeReachesTheAnswer)
-{
-  device_controller_->SetErrorCode(7);
-  const auto refused = Call(MakeRequest(3, 201));
+  peers_->map_server.SetResult(nav2_msgs::srv::LoadMap::Response::RESULT_MAP_DOES_NOT_EXIST);
+  Check({0, 1, 1, 1, {0, 1}, kNone});
+  peers_->devices.SetErrorCode(7);
+  const auto refused = Call(3, 201);
   ASSERT_NE(refused, nullptr);
-  EXPECT_EQ(refused->result, 1);
-  EXPECT_EQ(refused->message, "Failure");
-  EXPECT_EQ(refused->error_code, 7);
-  EXPECT_EQ(device_controller_->Requests().size(), 1u);
+  EXPECT_EQ(std::make_pair(refused->result, refused->error_code), std::make_pair(1, 7));
 }
+
+enum Stop
+{
+  kShutdownCall,
+  kInterrupt = SIGINT,
+  kTermination = SIGTERM,
+  kSilentServer = -1,  // the shutdown call, with the planner gone
+};
+
+class ShutdownTest : public ExecuteRobotTest, public ::testing::WithParamInterface<Stop>
+{
+};
+
+// However ROS goes down, a running goal is cancelled at its server first, well within the
+// action nodes' 5 s cancel timeout; a server gone silent holds the shutdown for that timeout.
+TEST_P(ShutdownTest, CancelsTheRunningGoalFirst)
+{
+  StartGoal(2);
+  ASSERT_TRUE(planner_->PublishFeedback(
+    0, velmarin_protocol::action::Planner::Feedback(),
+    10s));  // known to the server, so cancellable
+  if (GetParam() == kSilentServer) {
+    planner_.reset();
+  }
+  if (GetParam() > 0) {
+    std::raise(GetParam());
+  } else {
+    rclcpp::shutdown();
+  }
+  ASSERT_EQ(served_.wait_for(planner_ ? 3s : 10s), std::future_status::ready);
+  EXPECT_EQ(RosLogCapture::WaitFor("Failed to cancel action server for [planner]", 0ms), !planner_);
+  EXPECT_TRUE(!planner_ || planner_->CancelRequests() == 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+  EveryWay, ShutdownTest,
+  ::testing::Values(kShutdownCall, kInterrupt, kTermination, kSilentServer));
 
 }  // namespace
