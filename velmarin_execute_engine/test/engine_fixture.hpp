@@ -9,9 +9,8 @@
 #include <spdlog/details/os.h>
 #include <spdlog/sinks/base_sink.h>
 #include <spdlog/spdlog.h>
-#include <stdlib.h>
+#include <unistd.h>
 
-#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <memory>
@@ -37,51 +36,49 @@ public:
   {
     const size_t this_thread = spdlog::details::os::thread_id();
     std::lock_guard<std::mutex> guard(mutex_);
-    return std::count_if(messages_.begin(), messages_.end(), [&](const auto & message) {
-      return (message.first == this_thread) == here &&
-             message.second.find(text) != std::string::npos;
-    });
+    size_t count = 0;
+    for (size_t i = 0; i < messages_.size(); ++i) {
+      count += (threads_[i] == this_thread) == here && messages_[i].find(text) != std::string::npos;
+    }
+    return count;
   }
 
   // Every message so far, in the order written.
   std::vector<std::string> Messages()
   {
     std::lock_guard<std::mutex> guard(mutex_);
-    std::vector<std::string> messages;
-    for (const auto & entry : messages_) {
-      messages.push_back(entry.second);
-    }
-    return messages;
+    return messages_;
   }
 
   void Clear()
   {
     std::lock_guard<std::mutex> guard(mutex_);
+    threads_.clear();
     messages_.clear();
   }
 
 protected:
   void sink_it_(const spdlog::details::log_msg & msg) override
   {
-    messages_.emplace_back(msg.thread_id, std::string(msg.payload.data(), msg.payload.size()));
+    threads_.push_back(msg.thread_id);
+    messages_.emplace_back(msg.payload.data(), msg.payload.size());
   }
   void flush_() override {}
 
 private:
-  std::vector<std::pair<size_t, std::string>> messages_;
+  std::vector<size_t> threads_;
+  std::vector<std::string> messages_;
 };
 
 // Sets the program logger up once per process with a LogCapture as its only sink, its file
-// gone before any test runs. It also takes start-up's logger name, so start-up finds the name
+// gone before any test runs (a file sink is all the program logger can be made with). It also takes start-up's logger name, so start-up finds the name
 // taken and keeps logging into the capture.
 inline std::shared_ptr<LogCapture> CaptureProgramLog()
 {
   static const std::shared_ptr<LogCapture> capture = [] {
-    std::string dir = (std::filesystem::temp_directory_path() / "engine_test_XXXXXX").string();
-    if (::mkdtemp(dir.data()) == nullptr) {
-      throw std::runtime_error("no temporary directory for the program log");
-    }
-    common_util::LogInstance()->InitLog(dir + "/log", 1, "engine_test");
+    const auto dir =
+      std::filesystem::temp_directory_path() / ("engine_test_" + std::to_string(::getpid()));
+    common_util::LogInstance()->InitLog((dir / "log").string(), 1, "engine_test");
     auto sink = std::make_shared<LogCapture>();
     common_util::LogInstance()->GetLogger()->sinks() = {sink};
     std::filesystem::remove_all(dir);

@@ -1,45 +1,277 @@
 // Copyright 2026 Velmarin developers
 // Licensed under the Apache License, Version 2.0
 
+// Start-up runs in this process, once per case, with the installed deployment tree, and
+// requests go through the real "execute_robot" service; then the engine alone, with trees of
+// the tests' own.
+
 #include <gtest/gtest.h>
 
+#include <array>
+#include <csignal>
 #include <filesystem>
-#include <string>
-#include <thread>
-#include <tuple>
-#include <utility>
-#include <vector>
+#include <fstream>
+#include <functional>
+#include <future>
 
 #include "engine_fixture.hpp"
+#include "execute_engine/start_up.hpp"
+#include "execute_engine_test_support/ros_log_capture.hpp"
+#include "execute_engine_test_support/simulated_action_server.hpp"
+#include "execute_engine_test_support/simulated_device_controller.hpp"
+#include "execute_engine_test_support/simulated_map_server.hpp"
+#include "execute_engine_test_support/simulated_mapping_peers.hpp"
+#include "execute_engine_test_support/topic_recorder.hpp"
+#include "velmarin_protocol/srv/robot_common.hpp"
 
 namespace
 {
 
-using engine_test::EngineTest;
-using engine_test::WaitUntilIdle;
+namespace fs = std::filesystem;
+namespace support = execute_engine_test_support;
+using namespace std::chrono_literals;
+using RobotCommon = velmarin_protocol::srv::RobotCommon;
+using support::RosLogCapture;
 
-// Every tick of it raises: its port names a blackboard entry that does not exist. So the log
-// tells which requests reach the tree, and on which thread.
-const std::string kRaises = R"(<Repeat num_cycles="{missing}"><AlwaysSuccess/></Repeat>)";
+// What a deployer may get wrong ends start-up before the service, with ROS shut down and -1.
+TEST(StartUpFailure, MissingOrBadTreeEndsStartUp)
+{
+  engine_test::CaptureProgramLog();
+  const std::string installed = ::getenv("AMENT_PREFIX_PATH");
+  const fs::path prefix =
+    fs::temp_directory_path() / ("engine_prefix_" + std::to_string(::getpid()));
+  const fs::path share = prefix / "share";
+  fs::create_directories(share / "velmarin_execute_engine/xml");
+  ::setenv("AMENT_PREFIX_PATH", prefix.c_str(), 1);
+  const auto fails = [] {
+    rclcpp::init(0, nullptr);
+    return execute_engine::ServeExecuteRobot() == -1 && !rclcpp::ok();
+  };
+  EXPECT_TRUE(fails()) << "package not installed";
+  fs::create_directories(share / "ament_index/resource_index/packages");
+  std::ofstream(share / "ament_index/resource_index/packages/velmarin_execute_engine");
+  EXPECT_TRUE(fails()) << "no tree file";
+  std::ofstream(share / "velmarin_execute_engine/xml/tree.xml") << "<root><BehaviorTree><X/>";
+  EXPECT_TRUE(fails()) << "bad tree";
+  ::setenv("AMENT_PREFIX_PATH", installed.c_str(), 1);
+  fs::remove_all(prefix);
+}
+
+// The peers that the deployment tree's nodes call, up before start-up since the action nodes
+// find their servers while the tree is built.
+struct Peers
+{
+  support::BackgroundExecutor executor{2};
+  support::SimulatedMapServer map_server{executor};
+  support::LocalizationMapAndPoseRecorder poses{executor};
+  support::SimulatedDeviceController devices{executor};
+  support::SimulatedMappingPeers mapping{executor};
+  support::SimulatedSecurityServer security{executor, "security"};
+  support::ReachDestPoseRecorder reached{executor};
+};
+
+// What the peers received: device settings, map loads, poses, mapping calls, planner goals,
+// planner cancels, obstacle goals.
+using Calls = std::array<size_t, 7>;
+constexpr Calls kNo{}, kDev{1}, kLoc{0, 1, 1}, kMap{0, 0, 0, 2}, kPause{0, 0, 0, 0, 1},
+  kCancel{0, 0, 0, 0, 0, 1}, kObst{0, 0, 0, 0, 0, 0, 1}, kTakeOver{0, 0, 0, 0, 0, 1, 1};
+
+// What a row leaves on "reachdestpose": nothing (the goal, if any, went on paused); the
+// planner's result, published once (the goal went on); index -1 (the goal ended).
+constexpr int kNone = 0, kPaused = 1, kResult = 2, kEnded = 3;
+
+// `goal`: the goal started before the row (model 2 or 4), 0 for none, kOn for the one the
+// previous row left running. Then `model_id`/`cmd` gets `result`, reaches the peers as `calls`
+// says and leaves `outcome`.
+constexpr int kOn = -1;
+struct Row
+{
+  int goal, model_id, cmd, result;
+  Calls calls;
+  int outcome;
+};
+
+class ExecuteRobotTest : public ::testing::Test
+{
+protected:
+  void SetUp() override
+  {
+    engine_test::CaptureProgramLog();
+    rclcpp::init(0, nullptr);
+    RosLogCapture::Install();
+    peers_ = std::make_unique<Peers>();
+    planner_ = std::make_unique<support::SimulatedPlannerServer>(peers_->executor, "planner");
+    served_ = std::async(std::launch::async, [] { return execute_engine::ServeExecuteRobot(); });
+    caller_ = std::make_shared<rclcpp::Node>("execute_robot_caller");
+    client_ = caller_->create_client<RobotCommon>("execute_robot");
+    peers_->executor.AddNode(caller_);
+    ASSERT_TRUE(client_->wait_for_service(30s));
+  }
+
+  // Running goals are cancelled while their servers still answer, and the peers stop before
+  // ROS goes down, so that none of them acts on ROS after the shutdown.
+  void TearDown() override
+  {
+    g_execute_engine->Release();
+    planner_.reset();
+    peers_.reset();
+    client_.reset();
+    caller_.reset();
+    rclcpp::shutdown();
+    ASSERT_EQ(served_.wait_for(30s), std::future_status::ready);
+    EXPECT_EQ(served_.get(), 0);
+  }
+
+  // The answer to a request with the payload any command needs.
+  std::shared_ptr<RobotCommon::Response> Call(int model_id, int cmd)
+  {
+    auto request = std::make_shared<RobotCommon::Request>();
+    request->command.model_id = model_id;
+    request->command.cmd = cmd;
+    request->navigation_points.resize(1);
+    request->map_path = "/maps/a.pbstream";
+    request->devices.main_swp.cmd = 1;
+    request->security_value = 0.5f;
+    auto future = client_->async_send_request(request);
+    return future.wait_for(30s) == std::future_status::ready ? future.get() : nullptr;
+  }
+
+  // Starts a navigation (model 2) or sweeping (model 4) goal; returns once the node follows it.
+  void StartGoal(int model_id)
+  {
+    RosLogCapture::Clear();
+    const size_t goals = planner_->Goals().size();
+    const auto response = Call(model_id, model_id == 2 ? 101 : 102);
+    ASSERT_TRUE(response && response->result == 0);
+    ASSERT_TRUE(planner_->WaitForGoals(goals + 1, 10s));
+    ASSERT_TRUE(RosLogCapture::WaitFor("Goal accepted by server, waiting for result", 10s));
+  }
+
+  Calls Received(const Calls & since = {}) const
+  {
+    Calls calls{peers_->devices.Requests().size(), peers_->map_server.Requests().size(),
+                peers_->poses.Messages().size(),   peers_->mapping.Calls().size(),
+                planner_->Goals().size(),          planner_->CancelRequests(),
+                peers_->security.Goals().size()};
+    std::transform(calls.begin(), calls.end(), since.begin(), calls.begin(), std::minus<>());
+    return calls;
+  }
+
+  void Check(const Row & row)
+  {
+    SCOPED_TRACE(::testing::Message() << row.goal << ": " << row.model_id << "/" << row.cmd);
+    if (row.goal > 0) {
+      StartGoal(row.goal);
+    }
+    const Calls before = Received();
+    const size_t published = peers_->reached.Messages().size() + (row.outcome >= kResult);
+    const auto response = Call(row.model_id, row.cmd);
+    ASSERT_TRUE(response);
+    EXPECT_EQ(response->result, row.result);
+    if (row.outcome == kResult) {
+      EXPECT_TRUE(planner_->Finish(
+        planner_->Goals().size() - 1, rclcpp_action::ResultCode::SUCCEEDED,
+        velmarin_protocol::action::Planner::Result().set__index(7).set__state(1), 10s));
+    }
+    EXPECT_TRUE(peers_->reached.WaitFor(published, 10s));
+    EXPECT_TRUE(engine_test::Eventually([&] {
+      return Received(before) == row.calls &&
+             g_execute_engine->IsTicking() == (row.outcome == kPaused);
+    }));
+    EXPECT_EQ(Received(before), row.calls);
+    const auto messages = peers_->reached.Messages();
+    ASSERT_EQ(messages.size(), published);
+    if (row.outcome >= kResult) {
+      EXPECT_EQ(messages.back().index, row.outcome == kResult ? 7 : -1);
+    }
+  }
+
+  std::future<int> served_;
+  std::unique_ptr<Peers> peers_;
+  std::unique_ptr<support::SimulatedPlannerServer> planner_;
+  rclcpp::Node::SharedPtr caller_;
+  rclcpp::Client<RobotCommon>::SharedPtr client_;
+};
+
+TEST_F(ExecuteRobotTest, EveryRequestIsCarriedOutAtMostOnceOrAnsweredFailure)
+{
+  // clang-format off
+  const Row rows[] = {
+    // Idle.
+    {0, 7, 1, 1, kNo, kNone},        {0, 3, 999, 1, kNo, kNone},      {0, 2, 4, 1, kNo, kNone},
+    {0, 4, 5, 1, kNo, kNone},        {0, 1, 2, 1, kNo, kNone},        {0, 5, 8, 1, kNo, kNone},
+    {0, 4, 202, 1, kNo, kNone},      {0, 1, 1, 0, kLoc, kNone},       {0, 3, 201, 0, kDev, kNone},
+    {0, 4, 201, 0, kDev, kNone},     {0, 5, 301, 0, kMap, kNone},     {0, 6, 401, 0, kObst, kNone},
+    // Navigating: steering commands of its own model, then everything else.
+    {2, 2, 4, 0, kCancel, kEnded},   {2, 2, 8, 0, kCancel, kEnded},   {2, 2, 5, 0, kPause, kPaused},
+    {kOn, 2, 4, 0, kCancel, kEnded}, {2, 2, 403, 0, kNo, kResult},    {2, 2, 101, 1, kNo, kResult},
+    {2, 2, 999, 1, kNo, kResult},    {2, 4, 102, 1, kNo, kResult},    {2, 4, 4, 1, kNo, kResult},
+    {2, 0, 1, 1, kNo, kResult},      {2, 3, 201, 0, kDev, kResult},   {2, 3, 4, 0, kNo, kResult},
+    {2, 4, 201, 0, kDev, kResult},   {2, 1, 1, 1, kNo, kResult},      {2, 5, 301, 1, kNo, kResult},
+    {2, 6, 401, 0, kTakeOver, kEnded},
+    // Sweeping.
+    {4, 4, 201, 0, kDev, kResult},   {4, 4, 202, 1, kNo, kResult},    {4, 4, 5, 0, kPause, kPaused},
+    {kOn, 4, 4, 0, kCancel, kEnded}, {4, 2, 4, 1, kNo, kResult},
+    {4, 6, 402, 0, kTakeOver, kEnded}};
+  // clang-format on
+  for (const Row & row : rows) {
+    Check(row);
+  }
+  peers_->devices.SetErrorCode(7);
+  const auto refused = Call(3, 201);
+  ASSERT_TRUE(refused);
+  EXPECT_EQ(std::make_pair(refused->result, refused->error_code), std::make_pair(1, 7));
+}
+
+// However ROS goes down (rclcpp::shutdown, SIGINT, SIGTERM), a running goal is cancelled at
+// its server first, well within the action nodes' 5 s cancel timeout; a server gone silent
+// (-1) holds the shutdown for that timeout only. Each way on a start-up of its own.
+TEST_F(ExecuteRobotTest, ShutdownCancelsTheRunningGoalFirst)
+{
+  for (const int stop : {0, SIGINT, SIGTERM, -1}) {
+    SCOPED_TRACE(stop);
+    if (stop != 0) {
+      SetUp();
+    }
+    StartGoal(2);
+    // Known to the server, so cancellable.
+    ASSERT_TRUE(planner_->PublishFeedback(0, velmarin_protocol::action::Planner::Feedback(), 10s));
+    if (stop == -1) {
+      planner_.reset();
+    }
+    if (stop > 0) {
+      std::raise(stop);
+    } else {
+      rclcpp::shutdown();
+    }
+    ASSERT_EQ(served_.wait_for(planner_ ? 3s : 10s), std::future_status::ready);
+    EXPECT_EQ(
+      RosLogCapture::WaitFor("Failed to cancel action server for [planner]", 0ms), !planner_);
+    EXPECT_TRUE(!planner_ || planner_->CancelRequests() == 1u);
+    if (stop != -1) {
+      TearDown();
+    }
+  }
+}
+
+using engine_test::EngineTest;
+
 const std::string kTickFailed = "behavior_tree tick failed: ";
 
-// A goal is answered "Success" and ends on its thread's first tick; anything else is answered
-// "Failure", from a status block cleared first.
+// Last, as ROS stays up for them. A goal is answered "Success" and ends on its thread's first
+// tick; anything else is answered "Failure", from a status block cleared first.
 TEST_F(EngineTest, RefusedRequestsReachNothingOthersTickOnceAndGoalsOnTheirThread)
 {
-  InitTree(kRaises);
-  enum Reach
-  {
-    kNothing,
-    kOneTick,
-    kGoal
-  };
+  // Every tick raises, its port naming a blackboard entry that does not exist; so the log tells
+  // which requests reach the tree, and on which thread.
+  InitTree(R"(<Repeat num_cycles="{missing}"><AlwaysSuccess/></Repeat>)");
+  constexpr int kNothing = 0, kOneTick = 1, kGoal = 2;
   // clang-format off
-  const std::tuple<int, int, Reach> rows[] = {
-    {0, 1, kNothing},   {7, 1, kNothing},   {-1, 1, kNothing},  {3, 999, kNothing}, {6, 4, kNothing},
-    {2, 201, kNothing}, {2, 4, kNothing},   {4, 403, kNothing}, {4, 2, kNothing},   {1, 1, kOneTick},
-    {3, 201, kOneTick}, {4, 201, kOneTick}, {4, 202, kOneTick}, {5, 301, kOneTick}, {6, 401, kOneTick},
-    {2, 101, kGoal},    {4, 102, kGoal}};
+  const std::tuple<int, int, int> rows[] = {
+    {0, 1, kNothing},   {7, 1, kNothing},   {-1, 1, kNothing},  {3, 999, kNothing},
+    {6, 4, kNothing},   {2, 201, kNothing}, {2, 4, kNothing},   {4, 403, kNothing},
+    {4, 2, kNothing},   {1, 1, kOneTick},   {3, 201, kOneTick}, {4, 201, kOneTick},
+    {4, 202, kOneTick}, {5, 301, kOneTick}, {6, 401, kOneTick}, {2, 101, kGoal},  {4, 102, kGoal}};
   // clang-format on
   for (const auto & [model_id, cmd, reach] : rows) {
     SCOPED_TRACE(::testing::Message() << model_id << "/" << cmd);
@@ -47,18 +279,15 @@ TEST_F(EngineTest, RefusedRequestsReachNothingOthersTickOnceAndGoalsOnTheirThrea
     const auto before = engine()->GetRequest();
     engine()->SetErrorCode(7);
     const auto [request, response] = Send(model_id, cmd);
-    EXPECT_EQ(response->message, reach == kGoal ? "Success" : "Failure");
     EXPECT_EQ(
-      std::make_pair(response->result, response->error_code),
-      std::make_pair(reach == kGoal ? 0 : 1, 0));
-    ASSERT_TRUE(WaitUntilIdle());
+      std::tie(response->result, response->message, response->error_code),
+      std::make_tuple(reach == kGoal ? 0 : 1, reach == kGoal ? "Success" : "Failure", 0));
+    ASSERT_TRUE(engine_test::WaitUntilIdle());
     EXPECT_EQ(engine()->GetRequest(), reach == kNothing ? before : request);
     EXPECT_EQ(log_->Count(kTickFailed), reach == kOneTick ? 1u : 0u);
     EXPECT_EQ(log_->Count(kTickFailed, false), reach == kGoal ? 1u : 0u);
     const bool has_handler = model_id >= 1 && model_id <= 6;
-    EXPECT_EQ(engine()->GetStatus()->error_code, has_handler ? 0 : 7);
     EXPECT_EQ(log_->Count("ScheduleRequest don't find func match model ID"), has_handler ? 0u : 1u);
-    *engine()->GetStatus() = execute_engine::StatusBlock();
   }
 }
 
@@ -69,31 +298,26 @@ TEST_F(EngineTest, MixedRequestsFromSeveralCallersNeverStartASecondThread)
     "<KeepRunningUntilFailure><Fallback><NavigationSentinel/><SweepSentinel/></Fallback>"
     "</KeepRunningUntilFailure>");
   const auto count_threads = [] {
-    namespace fs = std::filesystem;
     return std::distance(fs::directory_iterator("/proc/self/task"), fs::directory_iterator());
   };
   const auto threads_before = count_threads();
   const auto call = [] {
-    const std::pair<int, int> requests[] = {{2, 101}, {2, 5},   {3, 4},   {4, 102},
-                                            {4, 4},   {6, 401}, {4, 201}, {0, 1}};
     for (int i = 0; i < 40; ++i) {
-      for (const auto & [model_id, cmd] : requests) {
+      for (const auto & [model_id, cmd] :
+           {std::pair{2, 101}, {2, 5}, {3, 4}, {4, 102}, {4, 4}, {6, 401}, {4, 201}, {0, 1}}) {
         const std::string message = Send(model_id, cmd).second->message;
         EXPECT_TRUE(message == "Success" || message == "Failure") << message;
       }
     }
   };
-  std::vector<std::thread> callers(3);
-  for (auto & caller : callers) {
-    caller = std::thread(call);
-  }
+  std::thread callers[] = {std::thread(call), std::thread(call), std::thread(call)};
   call();
   for (auto & caller : callers) {
     caller.join();
   }
   EXPECT_LE(count_threads(), threads_before + 1);  // at most the ticking thread
   Send(6, 401);
-  EXPECT_TRUE(WaitUntilIdle());
+  EXPECT_TRUE(engine_test::WaitUntilIdle());
 }
 
 }  // namespace
