@@ -70,9 +70,9 @@ private:
   std::vector<std::string> messages_;
 };
 
-// Sets the program logger up once per process with a LogCapture as its only sink, its file
-// gone before any test runs (a file sink is all the program logger can be made with). It also takes start-up's logger name, so start-up finds the name
-// taken and keeps logging into the capture.
+// Sets the program logger up once per process with a LogCapture as its only sink: the file
+// that the logger cannot be made without is gone before any test runs. Also takes start-up's
+// logger name, so start-up finds the name taken and keeps logging into the capture.
 inline std::shared_ptr<LogCapture> CaptureProgramLog()
 {
   static const std::shared_ptr<LogCapture> capture = [] {
@@ -111,8 +111,6 @@ protected:
   using Request = execute_engine::ExecuteEngine::Request;
   using Response = execute_engine::ExecuteEngine::Response;
 
-  using Sent = std::pair<std::shared_ptr<Request>, std::shared_ptr<Response>>;
-
   static void SetUpTestSuite()
   {
     log_ = CaptureProgramLog();
@@ -123,14 +121,6 @@ protected:
   }
 
   void SetUp() override { log_->Clear(); }
-
-  // Stops a ticking thread that a test left running.
-  void TearDown() override
-  {
-    if (engine()->IsTicking()) {
-      engine()->Init(node_, TreeXml("<AlwaysSuccess/>"), true);
-    }
-  }
 
   static execute_engine::ExecuteEngine * engine() { return g_execute_engine; }
 
@@ -146,9 +136,10 @@ protected:
     log_->Clear();
   }
 
-  static Sent Send(int model_id, int cmd)
+  // The request sent, and its answer.
+  static auto Send(int model_id, int cmd)
   {
-    Sent sent{std::make_shared<Request>(), std::make_shared<Response>()};
+    auto sent = std::make_pair(std::make_shared<Request>(), std::make_shared<Response>());
     sent.first->command.model_id = model_id;
     sent.first->command.cmd = cmd;
     engine()->ScheduleRequest(sent.first, sent.second);
