@@ -12,14 +12,11 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <cstdint>
 #include <filesystem>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <tuple>
-#include <utility>
 #include <vector>
 
 #include "common_util/log_holder.hpp"
@@ -40,8 +37,8 @@ public:
     const size_t this_thread = spdlog::details::os::thread_id();
     std::lock_guard<std::mutex> guard(mutex_);
     size_t count = 0;
-    for (const auto & [thread_id, message] : messages_) {
-      count += (thread_id == this_thread) == here && message.find(text) != message.npos;
+    for (size_t i = 0; i < messages_.size(); ++i) {
+      count += (threads_[i] == this_thread) == here && messages_[i].find(text) != std::string::npos;
     }
     return count;
   }
@@ -50,62 +47,61 @@ public:
   std::vector<std::string> Messages()
   {
     std::lock_guard<std::mutex> guard(mutex_);
-    std::vector<std::string> messages;
-    for (const auto & entry : messages_) {
-      messages.push_back(entry.second);
-    }
-    return messages;
+    return messages_;
   }
 
   void Clear()
   {
     std::lock_guard<std::mutex> guard(mutex_);
+    threads_.clear();
     messages_.clear();
   }
 
 protected:
   void sink_it_(const spdlog::details::log_msg & msg) override
   {
-    messages_.emplace_back(msg.thread_id, std::string(msg.payload.data(), msg.payload.size()));
+    threads_.push_back(msg.thread_id);
+    messages_.emplace_back(msg.payload.data(), msg.payload.size());
   }
   void flush_() override {}
 
 private:
-  std::vector<std::pair<size_t, std::string>> messages_;
+  std::vector<size_t> threads_;
+  std::vector<std::string> messages_;
 };
 
-// Sets the program logger up once per process, in a temporary directory removed at exit, with
-// a LogCapture.
+// Sets the program logger up once per process with a LogCapture as its only sink: the file
+// that the logger cannot be made without is gone before any test runs. Also takes start-up's
+// logger name, so start-up finds the name taken and keeps logging into the capture.
 inline std::shared_ptr<LogCapture> CaptureProgramLog()
 {
-  struct TemporaryDirectory
-  {
-    std::filesystem::path path =
-      std::filesystem::temp_directory_path() / ("engine_test_" + std::to_string(::getpid()));
-    ~TemporaryDirectory()
-    {
-      std::error_code ignored;
-      std::filesystem::remove_all(path, ignored);
-    }
-  };
-  static const TemporaryDirectory dir;
   static const std::shared_ptr<LogCapture> capture = [] {
-    common_util::LogInstance()->InitLog((dir.path / "log").string(), 1, "engine_test");
+    const auto dir =
+      std::filesystem::temp_directory_path() / ("engine_test_" + std::to_string(::getpid()));
+    common_util::LogInstance()->InitLog((dir / "log").string(), 1, "engine_test");
     auto sink = std::make_shared<LogCapture>();
-    common_util::LogInstance()->GetLogger()->sinks().push_back(sink);
+    common_util::LogInstance()->GetLogger()->sinks() = {sink};
+    std::filesystem::remove_all(dir);
+    spdlog::register_logger(std::make_shared<spdlog::logger>("execute_engine"));
     return sink;
   }();
   return capture;
 }
 
-// As CaptureProgramLog, for tests that run start-up: start-up then finds its logger name taken
-// and keeps logging into the capture, so no test reads or writes the robot's log directory.
-inline std::shared_ptr<LogCapture> CaptureStartUpLog()
+// True once `done()` holds, false if it still does not after 10 s.
+template <typename Condition>
+bool Eventually(Condition done)
 {
-  if (!spdlog::get("execute_engine")) {
-    spdlog::register_logger(std::make_shared<spdlog::logger>("execute_engine"));
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (!done() && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
-  return CaptureProgramLog();
+  return done();
+}
+
+inline bool WaitUntilIdle()
+{
+  return Eventually([] { return !g_execute_engine->IsTicking(); });
 }
 
 // The engine with trees built from text on an rclcpp node, and requests sent to it.
@@ -114,13 +110,6 @@ class EngineTest : public ::testing::Test
 protected:
   using Request = execute_engine::ExecuteEngine::Request;
   using Response = execute_engine::ExecuteEngine::Response;
-
-  struct Sent
-  {
-    bool handled;
-    std::shared_ptr<Request> request;
-    std::shared_ptr<Response> response;
-  };
 
   static void SetUpTestSuite()
   {
@@ -132,14 +121,6 @@ protected:
   }
 
   void SetUp() override { log_->Clear(); }
-
-  // Stops a ticking thread that a test left running.
-  void TearDown() override
-  {
-    if (engine()->IsTicking()) {
-      engine()->Init(node_, TreeXml("<AlwaysSuccess/>"), true);
-    }
-  }
 
   static execute_engine::ExecuteEngine * engine() { return g_execute_engine; }
 
@@ -155,29 +136,14 @@ protected:
     log_->Clear();
   }
 
-  static Sent Send(int model_id, int cmd)
+  // The request sent, and its answer.
+  static auto Send(int model_id, int cmd)
   {
-    Sent sent{false, std::make_shared<Request>(), std::make_shared<Response>()};
-    sent.request->command.model_id = model_id;
-    sent.request->command.cmd = cmd;
-    sent.handled = engine()->ScheduleRequest(sent.request, sent.response);
+    auto sent = std::make_pair(std::make_shared<Request>(), std::make_shared<Response>());
+    sent.first->command.model_id = model_id;
+    sent.first->command.cmd = cmd;
+    engine()->ScheduleRequest(sent.first, sent.second);
     return sent;
-  }
-
-  // Waits, bounded, for the ticking thread to end; false if it still runs.
-  static bool WaitUntilIdle()
-  {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (engine()->IsTicking() && std::chrono::steady_clock::now() < deadline) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return !engine()->IsTicking();
-  }
-
-  static bool StatusCleared()
-  {
-    const execute_engine::StatusBlock * status = engine()->GetStatus();
-    return status->success_count == 0 && status->failure_count == 0 && status->error_code == 0;
   }
 
   static inline std::shared_ptr<LogCapture> log_;

@@ -1,183 +1,311 @@
 // Copyright 2026 Velmarin developers
 // Licensed under the Apache License, Version 2.0
 
+// Start-up runs in this process, once per case, with the installed deployment tree, and
+// requests go through the real "execute_robot" service; then the engine alone, with trees of
+// the tests' own.
+
 #include <gtest/gtest.h>
 
-#include <cstdlib>
+#include <array>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
-#include <string>
-#include <thread>
-#include <utility>
-#include <vector>
+#include <functional>
+#include <future>
 
 #include "engine_fixture.hpp"
+#include "execute_engine/start_up.hpp"
+#include "execute_engine_test_support/ros_log_capture.hpp"
+#include "execute_engine_test_support/simulated_action_server.hpp"
+#include "execute_engine_test_support/simulated_device_controller.hpp"
+#include "execute_engine_test_support/simulated_map_server.hpp"
+#include "execute_engine_test_support/simulated_mapping_peers.hpp"
+#include "execute_engine_test_support/topic_recorder.hpp"
+#include "velmarin_protocol/srv/robot_common.hpp"
 
 namespace
 {
 
 namespace fs = std::filesystem;
+namespace support = execute_engine_test_support;
+using namespace std::chrono_literals;
+using RobotCommon = velmarin_protocol::srv::RobotCommon;
+using support::RosLogCapture;
+
+// What a deployer may get wrong ends start-up before the service, with ROS shut down and -1.
+TEST(StartUpFailure, MissingOrBadTreeEndsStartUp)
+{
+  engine_test::CaptureProgramLog();
+  const std::string installed = ::getenv("AMENT_PREFIX_PATH");
+  const fs::path prefix =
+    fs::temp_directory_path() / ("engine_prefix_" + std::to_string(::getpid()));
+  fs::create_directories(prefix / "share/velmarin_execute_engine/xml");
+  ::setenv("AMENT_PREFIX_PATH", prefix.c_str(), 1);
+  const auto fails = [] {
+    rclcpp::init(0, nullptr);
+    return execute_engine::ServeExecuteRobot() == -1 && !rclcpp::ok();
+  };
+  EXPECT_TRUE(fails()) << "package not installed";
+  fs::create_directories(prefix / "share/ament_index/resource_index/packages");
+  std::ofstream(prefix / "share/ament_index/resource_index/packages/velmarin_execute_engine");
+  EXPECT_TRUE(fails()) << "no tree file";
+  std::ofstream(prefix / "share/velmarin_execute_engine/xml/tree.xml") << "<root><Bad";
+  EXPECT_TRUE(fails()) << "truncated tree";
+  ::setenv("AMENT_PREFIX_PATH", installed.c_str(), 1);
+  fs::remove_all(prefix);
+}
+
+// The peers that the deployment tree's nodes call, up before start-up since the action nodes
+// find their servers while the tree is built; and the caller of "execute_robot".
+struct Peers
+{
+  support::BackgroundExecutor executor{2};
+  support::SimulatedMapServer map_server{executor};
+  support::LocalizationMapAndPoseRecorder poses{executor};
+  support::SimulatedDeviceController devices{executor};
+  support::SimulatedMappingPeers mapping{executor};
+  support::SimulatedSecurityServer security{executor, "security"};
+  support::ReachDestPoseRecorder reached{executor};
+  rclcpp::Node::SharedPtr caller = std::make_shared<rclcpp::Node>("execute_robot_caller");
+  rclcpp::Client<RobotCommon>::SharedPtr client =
+    caller->create_client<RobotCommon>("execute_robot");
+};
+
+// What the peers received: device settings, map loads, poses, mapping calls, planner goals,
+// planner cancels, obstacle goals. kOust: an obstacle goal that ousts the running goal.
+using Calls = std::array<size_t, 7>;
+constexpr Calls kNo{}, kDev{1}, kLoc{0, 1, 1}, kMap{0, 0, 0, 2}, kPause{0, 0, 0, 0, 1},
+  kCancel{0, 0, 0, 0, 0, 1}, kObst{0, 0, 0, 0, 0, 0, 1}, kOust{0, 0, 0, 0, 0, 1, 1};
+
+// A row's `goal`: the goal started before it (model 2 or 4), 0 for none, kOn for the one the
+// previous row left running. Then `model_id`/`cmd` gets `result`, reaches the peers as `calls`
+// says and leaves `outcome` on "reachdestpose": nothing (kNone; kPaused: the goal went on
+// paused), the planner's result published once (kResult: the goal went on), or index -1
+// (kEnded: the goal ended).
+constexpr int kOn = -1, kNone = 0, kPaused = 1, kResult = 2, kEnded = 3;
+struct Row
+{
+  int goal, model_id, cmd, result;
+  Calls calls;
+  int outcome;
+};
+
+class ExecuteRobotTest : public ::testing::Test
+{
+protected:
+  void SetUp() override
+  {
+    engine_test::CaptureProgramLog();
+    rclcpp::init(0, nullptr);
+    RosLogCapture::Install();
+    peers_ = std::make_unique<Peers>();
+    planner_ = std::make_unique<support::SimulatedPlannerServer>(peers_->executor, "planner");
+    served_ = std::async(std::launch::async, [] { return execute_engine::ServeExecuteRobot(); });
+    peers_->executor.AddNode(peers_->caller);
+    ASSERT_TRUE(peers_->client->wait_for_service(30s));
+  }
+
+  // Running goals are cancelled while their servers still answer, and the peers stop before
+  // ROS goes down, so that none of them acts on ROS after the shutdown.
+  void TearDown() override
+  {
+    g_execute_engine->Release();
+    planner_.reset();
+    peers_.reset();
+    rclcpp::shutdown();
+    ASSERT_EQ(served_.wait_for(30s), std::future_status::ready);
+    EXPECT_EQ(served_.get(), 0);
+  }
+
+  // The answer to a request with the payload any command needs.
+  std::shared_ptr<RobotCommon::Response> Call(int model_id, int cmd)
+  {
+    auto request = std::make_shared<RobotCommon::Request>();
+    request->command.model_id = model_id;
+    request->command.cmd = cmd;
+    request->navigation_points.resize(1);
+    request->map_path = "/maps/a.pbstream";
+    request->devices.main_swp.cmd = 1;
+    request->security_value = 0.5f;
+    auto future = peers_->client->async_send_request(request);
+    return future.wait_for(30s) == std::future_status::ready ? future.get() : nullptr;
+  }
+
+  // Starts a navigation (model 2) or sweeping (model 4) goal; returns once the node follows it.
+  void StartGoal(int model_id)
+  {
+    RosLogCapture::Clear();
+    const size_t goals = planner_->Goals().size();
+    const auto response = Call(model_id, model_id == 2 ? 101 : 102);
+    ASSERT_TRUE(response && response->result == 0);
+    ASSERT_TRUE(planner_->WaitForGoals(goals + 1, 10s));
+    ASSERT_TRUE(RosLogCapture::WaitFor("Goal accepted by server, waiting for result", 10s));
+  }
+
+  Calls Received(const Calls & since = {}) const
+  {
+    Calls calls{peers_->devices.Requests().size(), peers_->map_server.Requests().size(),
+                peers_->poses.Messages().size(),   peers_->mapping.Calls().size(),
+                planner_->Goals().size(),          planner_->CancelRequests(),
+                peers_->security.Goals().size()};
+    std::transform(calls.begin(), calls.end(), since.begin(), calls.begin(), std::minus<>());
+    return calls;
+  }
+
+  void Check(const Row & row)
+  {
+    SCOPED_TRACE(::testing::Message() << row.goal << ": " << row.model_id << "/" << row.cmd);
+    if (row.goal > 0) {
+      StartGoal(row.goal);
+    }
+    const Calls before = Received();
+    const size_t published = peers_->reached.Messages().size() + (row.outcome >= kResult);
+    const auto response = Call(row.model_id, row.cmd);
+    EXPECT_EQ(response ? response->result : -1, row.result);
+    if (row.outcome == kResult) {
+      EXPECT_TRUE(planner_->Finish(
+        planner_->Goals().size() - 1, rclcpp_action::ResultCode::SUCCEEDED,
+        velmarin_protocol::action::Planner::Result().set__index(7).set__state(1), 10s));
+    }
+    EXPECT_TRUE(peers_->reached.WaitFor(published, 10s));
+    EXPECT_TRUE(engine_test::Eventually([&] {
+      return Received(before) == row.calls &&
+             g_execute_engine->IsTicking() == (row.outcome == kPaused);
+    }));
+    EXPECT_EQ(Received(before), row.calls);
+    const auto messages = peers_->reached.Messages();
+    ASSERT_EQ(messages.size(), published);
+    EXPECT_TRUE(
+      row.outcome < kResult || messages.back().index == (row.outcome == kResult ? 7 : -1));
+  }
+
+  std::future<int> served_;
+  std::unique_ptr<Peers> peers_;
+  std::unique_ptr<support::SimulatedPlannerServer> planner_;
+};
+
+TEST_F(ExecuteRobotTest, EveryRequestIsCarriedOutAtMostOnceOrAnsweredFailure)
+{
+  // clang-format off
+  const Row rows[] = {
+    // Idle.
+    {0, 7, 1, 1, kNo, kNone},        {0, 3, 999, 1, kNo, kNone},      {0, 2, 4, 1, kNo, kNone},
+    {0, 4, 5, 1, kNo, kNone},        {0, 1, 2, 1, kNo, kNone},        {0, 5, 8, 1, kNo, kNone},
+    {0, 4, 202, 1, kNo, kNone},      {0, 1, 1, 0, kLoc, kNone},       {0, 3, 201, 0, kDev, kNone},
+    {0, 4, 201, 0, kDev, kNone},     {0, 5, 301, 0, kMap, kNone},     {0, 6, 401, 0, kObst, kNone},
+    // Navigating: steering commands of its own model, then everything else.
+    {2, 2, 4, 0, kCancel, kEnded},   {2, 2, 8, 0, kCancel, kEnded},   {2, 2, 5, 0, kPause, kPaused},
+    {kOn, 2, 4, 0, kCancel, kEnded}, {2, 2, 403, 0, kNo, kResult},    {2, 2, 101, 1, kNo, kResult},
+    {2, 2, 999, 1, kNo, kResult},    {2, 4, 102, 1, kNo, kResult},    {2, 4, 4, 1, kNo, kResult},
+    {2, 3, 201, 0, kDev, kResult},   {2, 4, 201, 0, kDev, kResult},   {2, 1, 1, 1, kNo, kResult},
+    {2, 5, 301, 1, kNo, kResult},    {2, 0, 1, 1, kNo, kResult},      {2, 3, 4, 0, kNo, kResult},
+    {2, 6, 401, 0, kOust, kEnded},
+    // Sweeping.
+    {4, 4, 201, 0, kDev, kResult},   {4, 6, 402, 0, kOust, kEnded},   {4, 4, 5, 0, kPause, kPaused},
+    {kOn, 4, 4, 0, kCancel, kEnded}, {4, 4, 202, 1, kNo, kResult},    {4, 2, 4, 1, kNo, kResult}};
+  // clang-format on
+  for (const Row & row : rows) {
+    Check(row);
+  }
+  peers_->devices.SetErrorCode(7);
+  const auto refused = Call(3, 201);
+  ASSERT_TRUE(refused);
+  EXPECT_EQ(std::make_pair(refused->result, refused->error_code), std::make_pair(1, 7));
+}
+
+// However ROS goes down (rclcpp::shutdown, SIGINT, SIGTERM), a running goal is cancelled at
+// its server first, well within the action nodes' 5 s cancel timeout, and waited for when the
+// server answers late but within it (-2); a server gone silent (-1) holds the shutdown for
+// that timeout only. Each way on a start-up of its own.
+TEST_F(ExecuteRobotTest, ShutdownCancelsTheRunningGoalFirst)
+{
+  for (const int stop : {0, SIGINT, SIGTERM, -1, -2}) {
+    SCOPED_TRACE(stop);
+    if (stop != 0) {
+      TearDown();
+      SetUp();
+    }
+    StartGoal(2);
+    // Known to the server, so cancellable.
+    ASSERT_TRUE(planner_->PublishFeedback(0, velmarin_protocol::action::Planner::Feedback(), 10s));
+    if (stop == -1) {
+      planner_.reset();
+    } else if (stop == -2) {
+      planner_->SetCancelAnswerDelay(2s);
+    }
+    if (stop > 0) {
+      std::raise(stop);
+    } else {
+      rclcpp::shutdown();
+    }
+    ASSERT_EQ(served_.wait_for(planner_ ? 4s : 10s), std::future_status::ready);
+    EXPECT_EQ(RosLogCapture::WaitFor("Failed to cancel", 0ms), !planner_);
+    EXPECT_TRUE(!planner_ || planner_->CancelRequests() == 1u);
+  }
+}
+
 using engine_test::EngineTest;
 
-// Every tick of it raises: its port names a blackboard entry that does not exist.
-const std::string kRaises = R"(<Repeat num_cycles="{missing}"><AlwaysSuccess/></Repeat>)";
-// Runs while the current request is for model 2 or 4 with a command they accept.
-const std::string kRunsWhileNavigating =
-  "<KeepRunningUntilFailure><Fallback><NavigationSentinel/><SweepSentinel/></Fallback>"
-  "</KeepRunningUntilFailure>";
-const std::string kTickFailed = "behavior_tree tick failed: ";
-
-// Every tick raises, so the log tells which requests reach the tree; all are answered "Failure".
-TEST_F(EngineTest, RefusedRequestsReachNothingAndOthersTickOnce)
+// Last, as ROS stays up for them. A goal is answered "Success" and ends on its thread's first
+// tick; anything else is answered "Failure", from a status block cleared first.
+TEST_F(EngineTest, RefusedRequestsReachNothingOthersTickOnceAndGoalsOnTheirThread)
 {
-  InitTree(kRaises);
-  struct Row
-  {
-    int model_id;
-    int cmd;
-    bool ticked;
-  };
-  const Row rows[] = {{0, 1, false},  {7, 1, false},   {-1, 1, false}, {3, 999, false},
-                      {6, 4, false},  {2, 201, false}, {2, 4, false},  {4, 403, false},
-                      {4, 2, false},  {1, 1, true},    {3, 201, true}, {4, 201, true},
-                      {4, 202, true}, {5, 301, true},  {6, 401, true}};
-  for (const Row & row : rows) {
-    SCOPED_TRACE(std::to_string(row.model_id) + "/" + std::to_string(row.cmd));
+  // Every tick raises, its port naming a blackboard entry that does not exist; so the log tells
+  // which requests reach the tree, and on which thread.
+  InitTree(R"(<Repeat num_cycles="{missing}"><AlwaysSuccess/></Repeat>)");
+  constexpr int kNothing = 0, kOneTick = 1, kGoal = 2;
+  // clang-format off
+  const std::tuple<int, int, int> rows[] = {
+    {0, 1, kNothing},   {7, 1, kNothing},   {-1, 1, kNothing},  {3, 999, kNothing},
+    {6, 4, kNothing},   {2, 201, kNothing}, {2, 4, kNothing},   {4, 403, kNothing},
+    {4, 2, kNothing},   {1, 1, kOneTick},   {3, 201, kOneTick}, {4, 201, kOneTick},
+    {4, 202, kOneTick}, {5, 301, kOneTick}, {6, 401, kOneTick}, {2, 101, kGoal},  {4, 102, kGoal}};
+  // clang-format on
+  for (const auto & [model_id, cmd, reach] : rows) {
+    SCOPED_TRACE(::testing::Message() << model_id << "/" << cmd);
     log_->Clear();
     const auto before = engine()->GetRequest();
-    const Sent sent = Send(row.model_id, row.cmd);
-    EXPECT_EQ(sent.response->result, 1);
-    EXPECT_EQ(sent.response->message, "Failure");
-    EXPECT_EQ(sent.response->error_code, 0);
-    EXPECT_TRUE(StatusCleared());
-    EXPECT_EQ(engine()->GetRequest(), row.ticked ? sent.request : before);
-    EXPECT_EQ(log_->Count(kTickFailed), row.ticked ? 1u : 0u);
+    engine()->SetErrorCode(7);
+    const auto [request, response] = Send(model_id, cmd);
     EXPECT_EQ(
-      log_->Count("behavior_tree action finished"), row.ticked && row.model_id != 4 ? 1u : 0u);
-    const bool has_handler = row.model_id >= 1 && row.model_id <= 6;
-    EXPECT_EQ(
-      log_->Count("ScheduleRequest don't find func match model ID " + std::to_string(row.model_id)),
-      has_handler ? 0u : 1u);
+      std::tie(response->result, response->message, response->error_code),
+      std::make_tuple(reach == kGoal ? 0 : 1, reach == kGoal ? "Success" : "Failure", 0));
+    ASSERT_TRUE(engine_test::WaitUntilIdle());
+    EXPECT_EQ(engine()->GetRequest(), reach == kNothing ? before : request);
+    EXPECT_EQ(log_->Count("behavior_tree tick failed: "), reach == kOneTick ? 1u : 0u);
+    EXPECT_EQ(log_->Count("behavior_tree tick failed: ", false), reach == kGoal ? 1u : 0u);
+    EXPECT_EQ(log_->Count("don't find func match model ID"), model_id < 1 || model_id > 6);
   }
-  EXPECT_FALSE(engine()->IsTicking());
 }
 
 TEST_F(EngineTest, MixedRequestsFromSeveralCallersNeverStartASecondThread)
 {
   // Runs while the current request is for model 2 or 4; only an obstacle request ends a goal.
-  InitTree(kRunsWhileNavigating);
+  InitTree(
+    "<KeepRunningUntilFailure><Fallback><NavigationSentinel/><SweepSentinel/></Fallback>"
+    "</KeepRunningUntilFailure>");
   const auto count_threads = [] {
     return std::distance(fs::directory_iterator("/proc/self/task"), fs::directory_iterator());
   };
   const auto threads_before = count_threads();
-  constexpr int kCallers = 4;
   const auto call = [] {
-    const std::pair<int, int> requests[] = {{2, 101}, {2, 5},   {3, 4},   {4, 102},
-                                            {4, 4},   {6, 401}, {4, 201}, {0, 1}};
     for (int i = 0; i < 40; ++i) {
-      for (const auto & [model_id, cmd] : requests) {
-        const std::string message = Send(model_id, cmd).response->message;
+      for (const auto & [model_id, cmd] :
+           {std::pair{2, 101}, {2, 5}, {3, 4}, {4, 102}, {4, 4}, {6, 401}, {4, 201}, {0, 1}}) {
+        const std::string message = Send(model_id, cmd).second->message;
         EXPECT_TRUE(message == "Success" || message == "Failure") << message;
       }
     }
   };
-  std::vector<std::thread> callers;
-  for (int i = 1; i < kCallers; ++i) {
-    callers.emplace_back(call);
-  }
+  std::thread callers[] = {std::thread(call), std::thread(call), std::thread(call)};
   call();
   for (auto & caller : callers) {
     caller.join();
   }
   EXPECT_LE(count_threads(), threads_before + 1);  // at most the ticking thread
   Send(6, 401);
-  EXPECT_TRUE(WaitUntilIdle());
-}
-
-TEST_F(EngineTest, RaisingTickIsLoggedAnsweredFailureAndEndsTheGoal)
-{
-  std::string reason;
-  try {
-    BT::BehaviorTreeFactory().createTreeFromText(TreeXml(kRaises)).tickRoot();
-  } catch (const std::exception & error) {
-    reason = error.what();
-  }
-  // The goal runs until model 3 reaches the raising node.
-  InitTree(
-    "<Fallback>" + kRunsWhileNavigating + "<Inverter><ProcterSentinel/></Inverter>" + kRaises +
-    "</Fallback>");
-  EXPECT_EQ(Send(2, 101).response->message, "Success");
-  EXPECT_EQ(Send(3, 4).response->message, "Failure");
-  EXPECT_EQ(log_->Count(kTickFailed + reason), 1u);
-  // Halted, so the goal ended and the thread ticks no more.
-  ASSERT_TRUE(WaitUntilIdle());
-  EXPECT_EQ(log_->Count(kTickFailed, false), 0u);
-  EXPECT_TRUE(StatusCleared());
-
-  InitTree(kRaises);
-  EXPECT_EQ(Send(2, 101).response->message, "Success");
-  ASSERT_TRUE(WaitUntilIdle());
-  EXPECT_EQ(log_->Count(kTickFailed + reason, false), 1u);
-}
-
-TEST_F(EngineTest, InitFailsForTreesThatCannotBeBuiltAndForNoNode)
-{
-  const fs::path file = fs::temp_directory_path() / ("engine_tree_" + std::to_string(getpid()));
-  std::ofstream(file) << TreeXml(kRunsWhileNavigating);
-  ASSERT_TRUE(engine()->Init(node_, file.string(), false));
-  fs::remove(file);
-  Send(2, 101);
-  ASSERT_TRUE(engine()->IsTicking());
-
-  EXPECT_FALSE(engine()->Init(nullptr, "<root/>", true));
-  EXPECT_TRUE(engine()->IsTicking());  // nothing done
-  EXPECT_FALSE(engine()->Init(node_, "<root><BehaviorTree", true));
-  EXPECT_FALSE(engine()->IsTicking());  // stopped before the tree was replaced
-  EXPECT_FALSE(engine()->Init(node_, TreeXml("<NoSuchNode/>"), true));
-  EXPECT_FALSE(engine()->Init(node_, file.string(), false));
-  EXPECT_EQ(log_->Count("create behavior_tree failed: "), 3u);
-  EXPECT_EQ(engine()->GetNode(), node_);
-
-  // No tree is left: ticks raise on both threads.
-  EXPECT_EQ(Send(1, 1).response->message, "Failure");
-  EXPECT_EQ(log_->Count(kTickFailed), 1u);
-  Send(2, 101);
-  ASSERT_TRUE(WaitUntilIdle());
-  EXPECT_EQ(log_->Count(kTickFailed, false), 1u);
-}
-
-TEST_F(EngineTest, ErrorCodeKeepsTheFirstAndARequestStartsClear)
-{
-  InitTree("<AlwaysSuccess/>");
-  engine()->SetErrorCode(0);
-  engine()->SetErrorCode(7);
-  engine()->SetErrorCode(9);
-  EXPECT_EQ(engine()->GetStatus()->error_code, 7);
-  engine()->GetStatus()->failure_count = 1;
-  const Sent sent = Send(2, 101);  // answered before the thread can count
-  EXPECT_EQ(sent.response->message, "Success");
-  EXPECT_EQ(sent.response->error_code, 0);
-  EXPECT_TRUE(StatusCleared());
-}
-
-TEST_F(EngineTest, ProcessExitStopsARunningThread)
-{
-  GTEST_FLAG_SET(death_test_style, "threadsafe");
-  const auto exit_while_ticking = [this] {
-    InitTree(kRunsWhileNavigating);
-    Send(2, 101);
-    std::exit(engine()->IsTicking() ? 3 : 4);
-  };
-  EXPECT_EXIT(exit_while_ticking(), ::testing::ExitedWithCode(3), "");
-}
-
-// Last, since it shuts ROS down.
-TEST_F(EngineTest, RosShutdownEndsTheThread)
-{
-  InitTree(kRunsWhileNavigating);
-  Send(2, 101);
-  rclcpp::shutdown();
-  EXPECT_TRUE(WaitUntilIdle());
+  EXPECT_TRUE(engine_test::WaitUntilIdle());
 }
 
 }  // namespace
