@@ -238,8 +238,8 @@ public:
   execute_engine_test_support::SimulatedPlannerServer & planner() { return planner_; }
 
 private:
-  // Runs before the other members: ROS up, and the program logger's name taken so that start-up
-  // leaves the logger unset instead of writing to the robot's log directory.
+  // Runs before the other members: ROS up, and the program logger registered without a sink,
+  // so that start-up takes it instead of writing to the robot's log directory.
   struct Ros
   {
     Ros()

@@ -20,6 +20,12 @@ std::shared_ptr<spdlog::logger> LogHolder::GetLogger() const { return logger_; }
 void LogHolder::InitLog(const std::string & path, int level, const std::string & name)
 {
   const std::string logger_name = name.empty() ? "unknow" : name;
+  // A logger the process already registered under this name is the program logger: opening
+  // the file too would only fail on the taken name after creating it.
+  if (auto registered = spdlog::get(logger_name)) {
+    logger_ = registered;
+    return;
+  }
   try {
     logger_ = spdlog::daily_logger_mt(logger_name, path, 0, 0, false, 0);
     logger_->set_level(static_cast<spdlog::level::level_enum>(level));

@@ -9,10 +9,8 @@
 #include <spdlog/details/os.h>
 #include <spdlog/sinks/base_sink.h>
 #include <spdlog/spdlog.h>
-#include <unistd.h>
 
 #include <chrono>
-#include <filesystem>
 #include <memory>
 #include <string>
 #include <thread>
@@ -70,19 +68,16 @@ private:
   std::vector<std::string> messages_;
 };
 
-// Sets the program logger up once per process with a LogCapture as its only sink: the file
-// that the logger cannot be made without is gone before any test runs. Also takes start-up's
-// logger name, so start-up finds the name taken and keeps logging into the capture.
+// Sets the program logger up once per process with a LogCapture as its only sink, under
+// start-up's logger name, so that start-up takes it rather than opening the robot's log file.
 inline std::shared_ptr<LogCapture> CaptureProgramLog()
 {
   static const std::shared_ptr<LogCapture> capture = [] {
-    const auto dir =
-      std::filesystem::temp_directory_path() / ("engine_test_" + std::to_string(::getpid()));
-    common_util::LogInstance()->InitLog((dir / "log").string(), 1, "engine_test");
     auto sink = std::make_shared<LogCapture>();
-    common_util::LogInstance()->GetLogger()->sinks() = {sink};
-    std::filesystem::remove_all(dir);
-    spdlog::register_logger(std::make_shared<spdlog::logger>("execute_engine"));
+    auto logger = std::make_shared<spdlog::logger>("execute_engine", sink);
+    logger->set_level(spdlog::level::debug);
+    spdlog::register_logger(logger);
+    common_util::LogInstance()->InitLog("", spdlog::level::debug, "execute_engine");
     return sink;
   }();
   return capture;

@@ -22,7 +22,8 @@ public:
 
   // Creates a logger named `name` ("unknow" when empty) writing to a daily file
   // `path`_YYYY-MM-DD (appended, never truncated, never deleted), at `level` in the
-  // library's numbering, flushed after every message of debug level or higher.
+  // library's numbering, flushed after every message of debug level or higher. A logger
+  // already registered with the library under that name is taken as it is, opening no file.
   // On a library error prints "log initialization failed[<reason>]" to standard output and
   // keeps what the holder held before. Not synchronised with GetLogger: call it before any
   // thread that logs exists.
