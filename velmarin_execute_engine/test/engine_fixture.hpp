@@ -83,21 +83,20 @@ inline std::shared_ptr<LogCapture> CaptureProgramLog()
   return capture;
 }
 
-// True once `done()` holds, false if it still does not after 10 s.
+// True once `done()` holds, false if it still does not after 10 s; calls it once per try.
 template <typename Condition>
 bool Eventually(Condition done)
 {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  while (!done() && std::chrono::steady_clock::now() < deadline) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  for (; !done(); std::this_thread::sleep_for(std::chrono::milliseconds(1))) {
+    if (std::chrono::steady_clock::now() > deadline) {
+      return false;
+    }
   }
-  return done();
+  return true;
 }
 
-inline bool WaitUntilIdle()
-{
-  return Eventually([] { return !g_execute_engine->IsTicking(); });
-}
+inline bool Idle() { return !g_execute_engine->IsTicking(); }
 
 // The engine with trees built from text on an rclcpp node, and requests sent to it.
 class EngineTest : public ::testing::Test
@@ -134,11 +133,18 @@ protected:
   // The request sent, and its answer.
   static auto Send(int model_id, int cmd)
   {
-    auto sent = std::make_pair(std::make_shared<Request>(), std::make_shared<Response>());
-    sent.first->command.model_id = model_id;
-    sent.first->command.cmd = cmd;
+    auto sent = std::make_pair(Command(cmd, model_id), std::make_shared<Response>());
     engine()->ScheduleRequest(sent.first, sent.second);
     return sent;
+  }
+
+  // A request of the mapping model unless told otherwise; the engine ticks those once and
+  // never on its thread.
+  static std::shared_ptr<Request> Command(int cmd, int model_id = 5)
+  {
+    auto request = std::make_shared<Request>();
+    request->command.set__model_id(model_id).set__cmd(cmd);
+    return request;
   }
 
   static inline std::shared_ptr<LogCapture> log_;
@@ -169,15 +175,6 @@ protected:
     EngineTest::TearDown();
   }
 
-  // A request of the mapping model, which the engine ticks once and never on its thread.
-  static std::shared_ptr<Request> Command(int cmd)
-  {
-    auto request = std::make_shared<Request>();
-    request->command.model_id = 5;
-    request->command.cmd = cmd;
-    return request;
-  }
-
   // Makes `request` the engine's current request through "execute_robot"'s path (the engine's
   // tree must not hold the node under test, and no goal may run); the status block then keeps
   // what the node counts. The engine stores only requests it accepts, so `request` goes in as a
@@ -186,8 +183,7 @@ protected:
   void Use(std::shared_ptr<Request> request)
   {
     const auto command = request->command;
-    request->command.model_id = 4;
-    request->command.cmd = 202;
+    request->command.set__model_id(4).set__cmd(202);
     engine()->ScheduleRequest(request, std::make_shared<Response>());
     request->command = command;
     log_->Clear();

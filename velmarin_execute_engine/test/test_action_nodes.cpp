@@ -3,15 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cmath>
-#include <cstdint>
-#include <memory>
 #include <stdexcept>
-#include <string>
-#include <thread>
-#include <tuple>
-#include <vector>
 
 #include "engine_fixture.hpp"
 #include "execute_engine/navigation_tree_node.hpp"
@@ -25,6 +18,7 @@ namespace
 
 using namespace std::chrono_literals;
 using BT::NodeStatus;
+using engine_test::TickOutcome;
 using Planner = velmarin_protocol::action::Planner;
 using Point = velmarin_protocol::msg::NavigationPoint;
 using Reached = std::tuple<int32_t, bool, int32_t>;  // index, state, errnum on "reachdestpose"
@@ -66,7 +60,6 @@ protected:
   {
     NodeTest::SetUp();
     ASSERT_TRUE(engine()->Init(topic_, TreeXml("<AlwaysSuccess/>"), true));
-    std::tie(result_.index, result_.state, result_.errnum) = std::make_tuple(3, 1, -5);
   }
 
   template <class T = Navigation>
@@ -81,8 +74,7 @@ protected:
   static std::shared_ptr<Request> Route(int cmd, const std::vector<Point> & points)
   {
     auto request = Command(cmd);
-    request->navigation_points = points;
-    request->nav_control = 9;
+    request->set__navigation_points(points).set__nav_control(9);
     return request;
   }
   static std::shared_ptr<Request> Move() { return Route(101, {At(1, 1, 0, 0)}); }
@@ -98,16 +90,13 @@ protected:
     return node.executeTick();
   }
 
-  // Ticks while `more` holds for the last status (RUNNING before the first tick), up to
-  // kPatience; the last status.
+  // Ticks while `more` holds for the last status (RUNNING before the first tick), for a while
+  // at most; the last status.
   template <class More>
   static NodeStatus TickWhile(BT::TreeNode & node, More more)
   {
     NodeStatus status = NodeStatus::RUNNING;
-    for (const auto end = steady_clock::now() + kPatience;
-         more(status) && steady_clock::now() < end; std::this_thread::sleep_for(1ms)) {
-      status = node.executeTick();
-    }
+    engine_test::Eventually([&] { return !more(status) || !more(status = node.executeTick()); });
     return status;
   }
   static constexpr auto kRunning = [](NodeStatus status) { return status == NodeStatus::RUNNING; };
@@ -123,10 +112,9 @@ protected:
   // Sleeps between ticks, as the engine does, until the node's client has run a result.
   void SleepUntilResult(Navigation & node)
   {
-    const auto end = steady_clock::now() + kPatience;
-    while (log_->Count("action get result back") == 0 && steady_clock::now() < end) {
-      node.waitForWork(kPatience);
-    }
+    engine_test::Eventually([&] {
+      return log_->Count("action get result back") || (node.waitForWork(kPatience), false);
+    });
   }
 
   BT::Blackboard::Ptr board_ = BT::Blackboard::create();
@@ -137,7 +125,7 @@ protected:
   support::SimulatedSecurityServer security_{servers_, "security_test"};
   support::ReachDestPoseRecorder reached_{servers_};
   std::unique_ptr<Navigation> nav_ = Make("planner_test");
-  Planner::Result result_;
+  const Planner::Result result_ = Planner::Result().set__index(3).set__state(1).set__errnum(-5);
 };
 
 TEST_F(ActionNodesTest, NavigationGoalOfEachCommandAtGoalStart)
@@ -147,26 +135,22 @@ TEST_F(ActionNodesTest, NavigationGoalOfEachCommandAtGoalStart)
     Route(101, {At(1, 2, 0.5, 2 * M_PI), At(-3, 4, 0, 7), At(0, 0, 0, -7), At(0, 0, 0, 1e12)});
   // The goal's task type, control and poses (task -1: none sent, the tick fails), and the
   // failures counted.
+  // clang-format off
   const std::vector<std::tuple<std::shared_ptr<Request>, int32_t, int32_t, size_t, uint32_t>> cases{
-    {Route(101, {}), 2, 9, 0, 0},
-    {Route(102, {}), -1, 0, 0, 1},
+    {Route(101, {}), 2, 9, 0, 0},        {Route(102, {}), -1, 0, 0, 1},
     {Route(101, {At(1, 1, 0, 0), At(2, 2, 0, NAN)}), -1, 0, 0, 1},
     {Route(102, {At(1, 1, 0, INFINITY)}), -1, 0, 0, 1},
-    {Command(5), 0, 1, 0, 0},
-    {Command(403), 0, 2, 0, 0},
-    {Command(8), -1, 0, 0, 0},
-    {Command(4), -1, 0, 0, 1},
-    {route, 2, 9, 4, 0},
-    {Route(102, {At(1, 1, 0, 0)}), 1, 9, 1, 0}};
+    {Command(5), 0, 1, 0, 0},            {Command(403), 0, 2, 0, 0},
+    {Command(8), -1, 0, 0, 0},           {Command(4), -1, 0, 0, 1},
+    {route, 2, 9, 4, 0},                 {Route(102, {At(1, 1, 0, 0)}), 1, 9, 1, 0}};
+  // clang-format on
   for (const auto & [request, task_type, control, poses, failures] : cases) {
     const size_t sent = planner_.Goals().size();
-    const auto status = Tick(*nav_, request, true);
-    const auto * counts = engine()->GetStatus();
+    nav_->setStatus(NodeStatus::IDLE);
     EXPECT_EQ(
-      std::make_tuple(status, counts->success_count, counts->failure_count),
-      std::make_tuple(
-        task_type < 0 ? NodeStatus::FAILURE : NodeStatus::RUNNING, task_type < 0 ? 0u : 1u,
-        failures))
+      Outcome(*nav_, request),
+      TickOutcome(
+        task_type < 0 ? NodeStatus::FAILURE : NodeStatus::RUNNING, task_type >= 0, failures, 0))
       << request->command.cmd << "/" << request->navigation_points.size();
     if (task_type >= 0) {
       ASSERT_TRUE(planner_.WaitForGoals(sent + 1, kPatience));
@@ -199,12 +183,9 @@ TEST_F(ActionNodesTest, EveryMoveOrWorkGoalHasOneOutcomeAndNoneIsLeftRunning)
       planner_.SetGoalAnswerDelay(goal == "unanswered" ? 100ms : 0ms);
       Follow(*nav_, goal != "unanswered");
       // The goal the row before cancelled ends while this one is followed.
-      if (goal == "followed" && end != 4) {
-        ASSERT_TRUE(planner_.Finish(planner_.Goals().size() - 2, ResultCode::ABORTED, result_));
-        SleepUntilResult(*nav_);
-      }
-      if (goal == "finished") {
-        ASSERT_TRUE(planner_.Finish(planner_.Goals().size() - 1, ResultCode::ABORTED, result_));
+      if ((goal == "followed" && end != 4) || goal == "finished") {
+        const size_t index = planner_.Goals().size() - (goal == "finished" ? 1 : 2);
+        ASSERT_TRUE(planner_.Finish(index, ResultCode::ABORTED, result_));
         SleepUntilResult(*nav_);
       }
       if (end == 0) {
@@ -283,21 +264,17 @@ TEST_F(ActionNodesTest, PauseAndRecoveryGoalsLeaveTheFirstGoalFollowed)
 TEST_F(ActionNodesTest, EachObstacleRequestsTickTellsWhetherItsOwnGoalWasAccepted)
 {
   // The request, then its tick's status and counts.
+  // Command 5 does not pause an obstacle goal: it is cancelled.
+  // clang-format off
   const std::vector<std::tuple<int, float, NodeStatus, uint32_t, uint32_t>> rows{
-    {401, 0.75f, NodeStatus::RUNNING, 1, 0},
-    {401, -2, NodeStatus::RUNNING, 1, 0},
-    {5, 1, NodeStatus::FAILURE, 0, 1},  // no pause: the goal is cancelled
-    {402, NAN, NodeStatus::RUNNING, 1, 0}};
+    {401, 0.75f, NodeStatus::RUNNING, 1, 0}, {401, -2, NodeStatus::RUNNING, 1, 0},
+    {5, 1, NodeStatus::FAILURE, 0, 1},       {402, NAN, NodeStatus::RUNNING, 1, 0}};
+  // clang-format on
   const auto node = Make<Security>("security_test", kShortTimeout);
   for (const auto & [cmd, value, expected, successes, failures] : rows) {
     const auto request = Command(cmd);
     request->security_value = value;
-    const auto status = Tick(*node, request);
-    const auto * counts = engine()->GetStatus();
-    EXPECT_EQ(
-      std::make_tuple(status, counts->success_count, counts->failure_count),
-      std::make_tuple(expected, successes, failures))
-      << cmd;
+    EXPECT_EQ(Outcome(*node, request), TickOutcome(expected, successes, failures, 0)) << cmd;
     // Each request's value goes out unchanged (compared as text, so that NaN matches).
     const float sent = successes == 1 ? security_.Goals().back().value : value;
     EXPECT_EQ(std::to_string(sent), std::to_string(value)) << cmd;

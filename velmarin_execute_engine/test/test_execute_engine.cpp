@@ -122,8 +122,7 @@ protected:
   std::shared_ptr<RobotCommon::Response> Call(int model_id, int cmd)
   {
     auto request = std::make_shared<RobotCommon::Request>();
-    request->command.model_id = model_id;
-    request->command.cmd = cmd;
+    request->command.set__model_id(model_id).set__cmd(cmd);
     request->navigation_points.resize(1);
     request->map_path = "/maps/a.pbstream";
     request->devices.main_swp.cmd = 1;
@@ -229,11 +228,7 @@ TEST_F(ExecuteRobotTest, ShutdownCancelsTheRunningGoalFirst)
     StartGoal(2);
     // Known to the server, so cancellable.
     ASSERT_TRUE(planner_->PublishFeedback(0, velmarin_protocol::action::Planner::Feedback(), 10s));
-    if (stop == -1) {
-      planner_.reset();
-    } else if (stop == -2) {
-      planner_->SetCancelAnswerDelay(2s);
-    }
+    stop == -1 ? planner_.reset() : planner_->SetCancelAnswerDelay(stop == -2 ? 2s : 0s);
     if (stop > 0) {
       std::raise(stop);
     } else {
@@ -271,7 +266,7 @@ TEST_F(EngineTest, RefusedRequestsReachNothingOthersTickOnceAndGoalsOnTheirThrea
     EXPECT_EQ(
       std::tie(response->result, response->message, response->error_code),
       std::make_tuple(reach == kGoal ? 0 : 1, reach == kGoal ? "Success" : "Failure", 0));
-    ASSERT_TRUE(engine_test::WaitUntilIdle());
+    ASSERT_TRUE(engine_test::Eventually(engine_test::Idle));
     EXPECT_EQ(engine()->GetRequest(), reach == kNothing ? before : request);
     EXPECT_EQ(log_->Count("behavior_tree tick failed: "), reach == kOneTick ? 1u : 0u);
     EXPECT_EQ(log_->Count("behavior_tree tick failed: ", false), reach == kGoal ? 1u : 0u);
@@ -305,7 +300,7 @@ TEST_F(EngineTest, MixedRequestsFromSeveralCallersNeverStartASecondThread)
   }
   EXPECT_LE(count_threads(), threads_before + 1);  // at most the ticking thread
   Send(6, 401);
-  EXPECT_TRUE(engine_test::WaitUntilIdle());
+  EXPECT_TRUE(engine_test::Eventually(engine_test::Idle));
 }
 
 }  // namespace
