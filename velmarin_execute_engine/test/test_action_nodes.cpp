@@ -46,9 +46,7 @@ using Security = Open<execute_engine::SecurityTreeNode>;
 
 Point At(double x, double y, double z, double yaw)
 {
-  Point point;
-  std::tie(point.x, point.y, point.z, point.yaw) = std::make_tuple(x, y, z, yaw);
-  return point;
+  return Point().set__x(x).set__y(y).set__z(z).set__yaw(yaw);
 }
 
 // Action nodes on a client node that no executor spins, with their servers; the engine's node
@@ -213,8 +211,7 @@ TEST_F(ActionNodesTest, EveryMoveOrWorkGoalHasOneOutcomeAndNoneIsLeftRunning)
   EXPECT_EQ(Tick(*node, Command(4)), NodeStatus::SUCCESS);
   EXPECT_GE(steady_clock::now() - asked, kShortTimeout);
   planner_.SetCancelAnswerDelay(0ms);
-  planner_.ReleaseHeldAnswers();
-  // A goal accepted 100 ms after its response was overdue is cancelled once the node sees the
+  // A goal accepted once its response was overdue is cancelled once the node sees the
   // acceptance: at its next goal start, or when it is destroyed.
   for (const bool at_destruction : {false, true}) {
     auto late = Make("planner_test", kShortTimeout);
@@ -292,7 +289,7 @@ TEST_F(ActionNodesTest, EachObstacleRequestsTickTellsWhetherItsOwnGoalWasAccepte
   EXPECT_EQ(engine()->GetStatus()->failure_count, 1u);
   EXPECT_EQ(security_.Goals().size(), 5u);
   EXPECT_EQ(security_.CancelRequests(), 2u);
-  security_.ReleaseHeldAnswers();
+  security_.SetGoalAnswerDelay(0ms);
 }
 
 TEST_F(ActionNodesTest, ClientIsMadeForTheServerNamedWhenAGoalStarts)

@@ -229,11 +229,7 @@ TEST_F(ExecuteRobotTest, ShutdownCancelsTheRunningGoalFirst)
     // Known to the server, so cancellable.
     ASSERT_TRUE(planner_->PublishFeedback(0, velmarin_protocol::action::Planner::Feedback(), 10s));
     stop == -1 ? planner_.reset() : planner_->SetCancelAnswerDelay(stop == -2 ? 2s : 0s);
-    if (stop > 0) {
-      std::raise(stop);
-    } else {
-      rclcpp::shutdown();
-    }
+    stop > 0 ? std::raise(stop) : rclcpp::shutdown();
     ASSERT_EQ(served_.wait_for(planner_ ? 4s : 10s), std::future_status::ready);
     EXPECT_EQ(RosLogCapture::WaitFor("Failed to cancel", 0ms), !planner_);
     EXPECT_TRUE(!planner_ || planner_->CancelRequests() == 1u);
@@ -244,7 +240,7 @@ using engine_test::EngineTest;
 
 // Last, as ROS stays up for them. A goal is answered "Success" and ends on its thread's first
 // tick; anything else is answered "Failure", from a status block cleared first.
-TEST_F(EngineTest, RefusedRequestsReachNothingOthersTickOnceAndGoalsOnTheirThread)
+TEST_F(EngineTest, RequestsAreRefusedTickedOnceOrRunAsGoalsOnOneThreadAtMost)
 {
   // Every tick raises, its port naming a blackboard entry that does not exist; so the log tells
   // which requests reach the tree, and on which thread.
@@ -272,11 +268,8 @@ TEST_F(EngineTest, RefusedRequestsReachNothingOthersTickOnceAndGoalsOnTheirThrea
     EXPECT_EQ(log_->Count("behavior_tree tick failed: ", false), reach == kGoal ? 1u : 0u);
     EXPECT_EQ(log_->Count("don't find func match model ID"), model_id < 1 || model_id > 6);
   }
-}
-
-TEST_F(EngineTest, MixedRequestsFromSeveralCallersNeverStartASecondThread)
-{
-  // Runs while the current request is for model 2 or 4; only an obstacle request ends a goal.
+  // Mixed requests from several callers never start a second thread. The tree runs while the
+  // current request is for model 2 or 4; only an obstacle request ends a goal.
   InitTree(
     "<KeepRunningUntilFailure><Fallback><NavigationSentinel/><SweepSentinel/></Fallback>"
     "</KeepRunningUntilFailure>");

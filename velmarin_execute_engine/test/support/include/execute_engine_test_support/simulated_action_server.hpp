@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
-#include <cstddef>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -25,7 +24,8 @@ namespace execute_engine_test_support
 // A scriptable server of the action ActionT under `action_name`, on a node of its own named
 // after the action (so the name holds only node-name characters), spun by the given executor (which must outlive it and have a thread free for each answer held back).
 // It records every goal request in order of arrival, accepts or refuses goals, accepts every
-// cancel request, can hold either kind of answer back, and lets the test publish feedback for
+// cancel request, can hold either kind of answer back (until its delay passes or is set to
+// zero), and lets the test publish feedback for
 // an accepted goal and end it. Accepted goals run until the test ends them or the server goes.
 template <typename ActionT>
 class SimulatedActionServer
@@ -73,18 +73,18 @@ public:
   // Lets held answers go, then leaves the executor; goals still running are dropped unanswered.
   ~SimulatedActionServer()
   {
-    ReleaseHeldAnswers();
+    SetGoalAnswerDelay(ms(0));
+    SetCancelAnswerDelay(ms(0));
     executor_.RemoveNode(node_);
   }
 
   // Later goals are accepted (and executed at once; the default) or refused.
   void SetGoalDecision(rclcpp_action::GoalResponse decision) { Set(state_->decision, decision); }
 
-  // How long each later goal or cancel answer is held back (none until set), or until
-  // ReleaseHeldAnswers.
+  // How long each later goal or cancel answer is held back (none until set); zero also lets
+  // the answers held so far go.
   void SetGoalAnswerDelay(ms delay) { Set(state_->goal_delay, delay); }
   void SetCancelAnswerDelay(ms delay) { Set(state_->cancel_delay, delay); }
-  void ReleaseHeldAnswers() { Set(state_->release, state_->release + 1); }
 
   // The goals received so far, accepted or not, in order of arrival.
   std::vector<Goal> Goals() const { return Read(state_->goals); }
@@ -125,12 +125,11 @@ public:
 private:
   struct State
   {
-    // Waits with `lock` held for `delay`, or until ReleaseHeldAnswers.
-    void Hold(std::unique_lock<std::mutex> & lock, ms delay)
+    // Waits with `lock` held for `delay`, or until it is set to zero.
+    void Hold(std::unique_lock<std::mutex> & lock, const ms & delay)
     {
       changed.notify_all();
-      const size_t at = release;
-      changed.wait_for(lock, delay, [this, at] { return release != at; });
+      changed.wait_for(lock, ms(delay), [&delay] { return delay == ms(0); });
     }
 
     std::mutex mutex;
@@ -138,7 +137,6 @@ private:
     rclcpp_action::GoalResponse decision = rclcpp_action::GoalResponse::ACCEPT_AND_EXECUTE;
     ms goal_delay{0};
     ms cancel_delay{0};
-    size_t release = 0;
     std::vector<rclcpp_action::GoalUUID> ids;
     std::vector<Goal> goals;
     std::vector<std::shared_ptr<GoalHandle>> handles;
