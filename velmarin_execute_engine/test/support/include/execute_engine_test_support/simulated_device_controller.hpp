@@ -14,13 +14,18 @@ namespace execute_engine_test_support
 
 // The device controller's "bottom_operate", accepting every setting (error code 0) until told
 // otherwise.
-class SimulatedDeviceController : public SimulatedService<velmarin_protocol::srv::BottomInteractSrv>
+struct SimulatedDeviceController : SimulatedService<velmarin_protocol::srv::BottomInteractSrv>
 {
-public:
-  explicit SimulatedDeviceController(BackgroundExecutor & executor);
+  explicit SimulatedDeviceController(BackgroundExecutor & executor)
+  : SimulatedService(executor, "simulated_device_controller", "bottom_operate")
+  {
+  }
 
   // The error code every later request is answered with.
-  void SetErrorCode(int32_t error_code);
+  void SetErrorCode(int32_t error_code)
+  {
+    SetAnswer([=](Response & r) { r.error_code = error_code; });
+  }
 };
 
 }  // namespace execute_engine_test_support

@@ -57,8 +57,13 @@ public:
   SimulatedService(const SimulatedService &) = delete;
   SimulatedService & operator=(const SimulatedService &) = delete;
 
-  // The response every later request gets (default-initialised until set).
-  void SetAnswer(const Response & answer) { Set(answer_, answer); }
+  // Lets `fill` change the response every later request gets (default-initialised until then).
+  template <typename Fill>
+  void SetAnswer(Fill fill)
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    fill(answer_);
+  }
 
   // How long each later reply is held back after its request arrived (none until set).
   void SetDelay(std::chrono::milliseconds delay) { Set(delay_, delay); }
