@@ -68,23 +68,15 @@ public:
   // Leaves the executor, which waits for replies still held back.
   ~SimulatedMappingPeers() { executor_.RemoveNode(node_); }
 
-  SimulatedMappingPeers(const SimulatedMappingPeers &) = delete;
-  SimulatedMappingPeers & operator=(const SimulatedMappingPeers &) = delete;
-
-  // The lists both states services report from now on; empty until set, they may differ in
-  // length.
-  void SetTrajectories(std::vector<int32_t> ids, std::vector<uint8_t> states)
+  // The lists both states services report from now on (empty until set; they may differ in
+  // length), and how long each later reply is held back after its call arrived; calls to any of
+  // the services are held side by side.
+  void Script(
+    std::vector<int32_t> ids, std::vector<uint8_t> states, std::chrono::milliseconds delay = {})
   {
     std::lock_guard<std::mutex> lock(mutex_);
     ids_ = std::move(ids);
     states_ = std::move(states);
-  }
-
-  // How long each later reply is held back after its call arrived; calls to any of the
-  // services are held side by side.
-  void SetDelay(std::chrono::milliseconds delay)
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
     delay_ = delay;
   }
 

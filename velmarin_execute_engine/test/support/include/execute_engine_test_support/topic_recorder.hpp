@@ -41,9 +41,6 @@ public:
   // Leaving the executor waits for a message being recorded.
   ~TopicRecorder() { executor_.RemoveNode(node_); }
 
-  TopicRecorder(const TopicRecorder &) = delete;
-  TopicRecorder & operator=(const TopicRecorder &) = delete;
-
   // True once `count` messages have arrived, false if that takes longer than `timeout`.
   bool WaitFor(size_t count, std::chrono::milliseconds timeout) const
   {
