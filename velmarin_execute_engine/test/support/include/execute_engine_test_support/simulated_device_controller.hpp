@@ -4,8 +4,6 @@
 #ifndef EXECUTE_ENGINE_TEST_SUPPORT__SIMULATED_DEVICE_CONTROLLER_HPP_
 #define EXECUTE_ENGINE_TEST_SUPPORT__SIMULATED_DEVICE_CONTROLLER_HPP_
 
-#include <cstdint>
-
 #include "execute_engine_test_support/simulated_service.hpp"
 #include "velmarin_protocol/srv/bottom_interact_srv.hpp"
 
@@ -22,9 +20,9 @@ struct SimulatedDeviceController : SimulatedService<velmarin_protocol::srv::Bott
   }
 
   // The error code every later request is answered with.
-  void SetErrorCode(int32_t error_code)
+  void SetErrorCode(int32_t code)
   {
-    SetAnswer([=](Response & r) { r.error_code = error_code; });
+    SetAnswer([code](Response & r) { r.error_code = code; });
   }
 };
 

@@ -4,8 +4,6 @@
 #ifndef EXECUTE_ENGINE_TEST_SUPPORT__SIMULATED_MAP_SERVER_HPP_
 #define EXECUTE_ENGINE_TEST_SUPPORT__SIMULATED_MAP_SERVER_HPP_
 
-#include <cstdint>
-
 #include "execute_engine_test_support/simulated_service.hpp"
 #include "nav2_msgs/srv/load_map.hpp"
 
@@ -23,7 +21,7 @@ struct SimulatedMapServer : SimulatedService<nav2_msgs::srv::LoadMap>
   // The result code every later request is answered with.
   void SetResult(uint8_t result)
   {
-    SetAnswer([=](Response & r) { r.result = result; });
+    SetAnswer([result](Response & r) { r.result = result; });
   }
 };
 
