@@ -47,10 +47,8 @@ private:
     va_copy(copy, *args);
     std::vsnprintf(line, sizeof(line), format, copy);
     va_end(copy);
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      written_text_.append(line).push_back('\n');
-    }
+    std::lock_guard<std::mutex> lock(mutex_);
+    written_text_.append(line).push_back('\n');
     written_.notify_all();
     rcutils_logging_console_output_handler(location, severity, name, timestamp, format, args);
   }

@@ -4,8 +4,6 @@
 #ifndef EXECUTE_ENGINE_TEST_SUPPORT__SIMULATED_DEVICE_CONTROLLER_HPP_
 #define EXECUTE_ENGINE_TEST_SUPPORT__SIMULATED_DEVICE_CONTROLLER_HPP_
 
-#include <cstdint>
-
 #include "execute_engine_test_support/simulated_service.hpp"
 #include "velmarin_protocol/srv/bottom_interact_srv.hpp"
 
@@ -14,13 +12,18 @@ namespace execute_engine_test_support
 
 // The device controller's "bottom_operate", accepting every setting (error code 0) until told
 // otherwise.
-class SimulatedDeviceController : public SimulatedService<velmarin_protocol::srv::BottomInteractSrv>
+struct SimulatedDeviceController : SimulatedService<velmarin_protocol::srv::BottomInteractSrv>
 {
-public:
-  explicit SimulatedDeviceController(BackgroundExecutor & executor);
+  explicit SimulatedDeviceController(BackgroundExecutor & executor)
+  : SimulatedService(executor, "simulated_device_controller", "bottom_operate")
+  {
+  }
 
   // The error code every later request is answered with.
-  void SetErrorCode(int32_t error_code);
+  void SetErrorCode(int32_t code)
+  {
+    SetAnswer([code](Response & r) { r.error_code = code; });
+  }
 };
 
 }  // namespace execute_engine_test_support

@@ -4,8 +4,6 @@
 #ifndef EXECUTE_ENGINE_TEST_SUPPORT__SIMULATED_MAP_SERVER_HPP_
 #define EXECUTE_ENGINE_TEST_SUPPORT__SIMULATED_MAP_SERVER_HPP_
 
-#include <cstdint>
-
 #include "execute_engine_test_support/simulated_service.hpp"
 #include "nav2_msgs/srv/load_map.hpp"
 
@@ -13,13 +11,18 @@ namespace execute_engine_test_support
 {
 
 // The map server's "/map_server/load_map", answering RESULT_SUCCESS until told otherwise.
-class SimulatedMapServer : public SimulatedService<nav2_msgs::srv::LoadMap>
+struct SimulatedMapServer : SimulatedService<nav2_msgs::srv::LoadMap>
 {
-public:
-  explicit SimulatedMapServer(BackgroundExecutor & executor);
+  explicit SimulatedMapServer(BackgroundExecutor & executor)
+  : SimulatedService(executor, "simulated_map_server", "/map_server/load_map")
+  {
+  }
 
   // The result code every later request is answered with.
-  void SetResult(uint8_t result);
+  void SetResult(uint8_t result)
+  {
+    SetAnswer([result](Response & r) { r.result = result; });
+  }
 };
 
 }  // namespace execute_engine_test_support

@@ -9,7 +9,6 @@
 #include <memory>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "execute_engine_test_support/background_executor.hpp"
@@ -54,11 +53,13 @@ public:
     executor_.RemoveNode(node_);
   }
 
-  SimulatedService(const SimulatedService &) = delete;
-  SimulatedService & operator=(const SimulatedService &) = delete;
-
-  // The response every later request gets (default-initialised until set).
-  void SetAnswer(const Response & answer) { Set(answer_, answer); }
+  // Lets `fill` change the response every later request gets (default-initialised until then).
+  template <typename Fill>
+  void SetAnswer(Fill fill)
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    fill(answer_);
+  }
 
   // How long each later reply is held back after its request arrived (none until set).
   void SetDelay(std::chrono::milliseconds delay) { Set(delay_, delay); }
@@ -95,24 +96,6 @@ private:
   rclcpp::Node::SharedPtr node_;
   typename rclcpp::Service<S>::SharedPtr service_;
 };
-
-// True once `node` no longer sees a server of `service_name` (type S) on the graph, false if
-// it still does after `timeout`. Real middleware learns of a server's end a while after it.
-template <typename S>
-bool WaitUntilServiceGone(
-  const rclcpp::Node::SharedPtr & node, const std::string & service_name,
-  std::chrono::milliseconds timeout)
-{
-  const auto client = node->template create_client<S>(service_name);
-  const auto deadline = std::chrono::steady_clock::now() + timeout;
-  while (client->service_is_ready()) {
-    if (std::chrono::steady_clock::now() >= deadline) {
-      return false;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-  return true;
-}
 
 }  // namespace execute_engine_test_support
 

@@ -22,12 +22,12 @@ namespace execute_engine_test_support
 // Records every message of type M published on `topic` from its construction on, through a
 // node of its own (`topic` followed by "_recorder") spun by the given executor, which must
 // outlive it.
-template <typename M>
+template <typename M, const char * topic>
 class TopicRecorder
 {
 public:
-  TopicRecorder(BackgroundExecutor & executor, const std::string & topic)
-  : executor_(executor), node_(std::make_shared<rclcpp::Node>(topic + "_recorder"))
+  explicit TopicRecorder(BackgroundExecutor & executor)
+  : executor_(executor), node_(std::make_shared<rclcpp::Node>(std::string(topic) + "_recorder"))
   {
     subscription_ =
       node_->template create_subscription<M>(topic, rclcpp::QoS(10), [this](const M & message) {
@@ -40,9 +40,6 @@ public:
 
   // Leaving the executor waits for a message being recorded.
   ~TopicRecorder() { executor_.RemoveNode(node_); }
-
-  TopicRecorder(const TopicRecorder &) = delete;
-  TopicRecorder & operator=(const TopicRecorder &) = delete;
 
   // True once `count` messages have arrived, false if that takes longer than `timeout`.
   bool WaitFor(size_t count, std::chrono::milliseconds timeout) const
@@ -67,21 +64,14 @@ private:
   typename rclcpp::Subscription<M>::SharedPtr subscription_;
 };
 
-// Listens to "localization_map_and_pose", where the initial pose goes out with its map.
-struct LocalizationMapAndPoseRecorder
-: TopicRecorder<velmarin_protocol::msg::LocalizationMapAndPose>
-{
-  explicit LocalizationMapAndPoseRecorder(BackgroundExecutor & e)
-  : TopicRecorder(e, "localization_map_and_pose")
-  {
-  }
-};
-
-// Listens to "reachdestpose", where the outcome of each navigation goal goes out.
-struct ReachDestPoseRecorder : TopicRecorder<velmarin_protocol::msg::ReachDestinationPose>
-{
-  explicit ReachDestPoseRecorder(BackgroundExecutor & e) : TopicRecorder(e, "reachdestpose") {}
-};
+// Where the initial pose goes out with its map.
+inline constexpr char kLocalizationMapAndPose[] = "localization_map_and_pose";
+using LocalizationMapAndPoseRecorder =
+  TopicRecorder<velmarin_protocol::msg::LocalizationMapAndPose, kLocalizationMapAndPose>;
+// Where the outcome of each navigation goal goes out.
+inline constexpr char kReachDestPose[] = "reachdestpose";
+using ReachDestPoseRecorder =
+  TopicRecorder<velmarin_protocol::msg::ReachDestinationPose, kReachDestPose>;
 
 }  // namespace execute_engine_test_support
 
