@@ -41,13 +41,6 @@ public:
     return count;
   }
 
-  // Every message so far, in the order written.
-  std::vector<std::string> Messages()
-  {
-    std::lock_guard<std::mutex> guard(mutex_);
-    return messages_;
-  }
-
   void Clear()
   {
     std::lock_guard<std::mutex> guard(mutex_);
