@@ -193,12 +193,11 @@ TEST_F(ActionNodesTest, EveryMoveOrWorkGoalHasOneOutcomeAndNoneIsLeftRunning)
     }
   }
   planner_.SetGoalAnswerDelay(0ms);
-  // A result, whatever its code, also one that a sleep between ticks ran before the goal
-  // response was taken; goals that never ran.
+  // A result, whatever its code, also of a goal that ended before the node took its goal
+  // response; goals that never ran.
   Follow(*nav_, false);
   ASSERT_TRUE(planner_.Finish(9, ResultCode::SUCCEEDED, result_));
-  SleepUntilResult(*nav_);
-  EXPECT_EQ(nav_->executeTick(), NodeStatus::SUCCESS);
+  EXPECT_EQ(TickWhileRunning(*nav_), NodeStatus::SUCCESS);
   EXPECT_EQ(Tick(*Make("planner_absent", 1ms), Move(), true), NodeStatus::FAILURE);
   EXPECT_EQ(Tick(*nav_, Route(102, {}), true), NodeStatus::FAILURE);
   // A cancel the server does not answer is waited for once, up to the action timeout.

@@ -91,7 +91,8 @@ protected:
 // the action server while it has not been found, for a cancel or the goal response it needs
 // (see above), and, when awaitsGoalResponse, for the response of the goal it sends; each up to
 // `action_timeout`. Between ticks, waitForWork may run the client's callbacks (also while the
-// goal is paused); what they bring in is taken by the next tick that follows the goal.
+// goal is paused) and ask for the result; what they bring in is taken by the next tick that
+// follows the goal.
 template <class ActionT>
 class Ros2ActionNode : public BT::ActionNodeBase, public GoalWaiter
 {
@@ -212,6 +213,8 @@ protected:
   bool goal_in_flight = false;
   WrappedResult wrapped_result{};
   bool has_result = false;
+  bool feedback_seen = false;
+  bool result_asked = false;
   bool server_ready = false;
   bool is_paused = false;
   std::atomic<bool> cancelling{false};
@@ -254,6 +257,12 @@ private:
 
   // Takes in the goal response, feedback and result of the goal sent at IDLE.
   BT::NodeStatus followGoal();
+
+  // Asks for the followed goal's result once the server has shown that it holds the goal: a
+  // status past ACCEPTED or a feedback. A server may answer a goal before it registers it, and
+  // answers a result request that comes in between at once with an empty result of status
+  // UNKNOWN, which would end a goal that goes on.
+  void askForResultOnceShown();
 
   // How long until the goal response is overdue (negative once it is), on the node's clock.
   std::chrono::nanoseconds goalResponseDueIn() const;
@@ -433,6 +442,8 @@ BT::NodeStatus Ros2ActionNode<ActionT>::startGoal(int32_t cmd)
   goal_handle.reset();
   feedback_status = BT::NodeStatus::RUNNING;
   wrapped_result = WrappedResult{};
+  feedback_seen = false;
+  result_asked = false;
   outcome_due = true;
   goal_cmd = cmd;
 
@@ -458,25 +469,9 @@ BT::NodeStatus Ros2ActionNode<ActionT>::startGoal(int32_t cmd)
         throw std::logic_error("onFeedback must not return IDLE");
       }
       feedback_status = judged;
+      feedback_seen = true;
       emitStateChanged();
     };
-  options.result_callback = [this](const WrappedResult & result) {
-    RCLCPP_DEBUG(node->get_logger(), "result_callback");
-    EE_LOG_DEBUG("action get result back");
-    // Results of goals this node no longer follows are dropped. The goal response may have
-    // come in an earlier spin (between two ticks) that no tick has taken yet.
-    auto followed = goal_handle;
-    if (
-      !followed && pending_goal_handle.valid() &&
-      pending_goal_handle.wait_for(std::chrono::seconds(0)) == std::future_status::ready) {
-      followed = pending_goal_handle.get();
-    }
-    if (followed && followed->get_goal_id() == result.goal_id) {
-      wrapped_result = result;
-      has_result = true;
-    }
-    emitStateChanged();
-  };
   pending_goal_handle = action_client->async_send_goal(goal, options);
   goal_sent_time = node->now();
   if (awaitsGoalResponse() && !private_executor.is_spinning()) {
@@ -549,6 +544,8 @@ BT::NodeStatus Ros2ActionNode<ActionT>::followGoal()
     }
   }
 
+  askForResultOnceShown();
+
   // A feedback that ended the goal wins over a result that came in the same spin.
   if (feedback_status != BT::NodeStatus::RUNNING) {
     EE_LOG_DEBUG("action get on feedback_state_change");
@@ -564,6 +561,30 @@ BT::NodeStatus Ros2ActionNode<ActionT>::followGoal()
   }
   setStatus(BT::NodeStatus::RUNNING);
   return BT::NodeStatus::RUNNING;
+}
+
+template <class ActionT>
+void Ros2ActionNode<ActionT>::askForResultOnceShown()
+{
+  if (
+    !goal_handle || result_asked ||
+    (goal_handle->get_status() == rclcpp_action::GoalStatus::STATUS_ACCEPTED && !feedback_seen)) {
+    return;
+  }
+  result_asked = true;
+  try {
+    action_client->async_get_result(goal_handle, [this](const WrappedResult & result) {
+      EE_LOG_DEBUG("action get result back");
+      // Results of goals this node no longer follows are dropped.
+      if (goal_handle && goal_handle->get_goal_id() == result.goal_id) {
+        wrapped_result = result;
+        has_result = true;
+      }
+      emitStateChanged();
+    });
+  } catch (const rclcpp_action::exceptions::UnknownGoalHandleError &) {
+    EE_LOG_DEBUG("action goal unknown to the client, its result not asked for");
+  }
 }
 
 template <class ActionT>
@@ -584,6 +605,7 @@ void Ros2ActionNode<ActionT>::waitForWork(std::chrono::nanoseconds cap)
   if (!private_executor.is_spinning()) {
     private_executor.spin_once(timeout);
   }
+  askForResultOnceShown();
 }
 
 template <class ActionT>
@@ -635,6 +657,8 @@ void Ros2ActionNode<ActionT>::cancelGoal()
   if (!goal_handle) {
     return;
   }
+  // So that a result that comes before the cancel's answer still counts.
+  askForResultOnceShown();
   using CancelResponse = typename rclcpp_action::Client<ActionT>::CancelResponse;
   const auto deadline = std::chrono::steady_clock::now() + action_timeout;
   while (true) {

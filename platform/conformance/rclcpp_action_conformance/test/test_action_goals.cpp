@@ -12,6 +12,7 @@ using rclcpp_action::exceptions::UnknownGoalHandleError;
 using CancelResponse = action_msgs::srv::CancelGoal::Response;
 using Feedback = Fibonacci::Feedback;
 using Result = Fibonacci::Result;
+using action_msgs::msg::GoalStatus;
 
 TEST_F(FibonacciActionTest, AcceptedGoalGivesFeedbackAndItsResultWithItsCode)
 {
@@ -47,6 +48,27 @@ TEST_F(FibonacciActionTest, AcceptedGoalGivesFeedbackAndItsResultWithItsCode)
     // Once its result is in, the client no longer knows the goal.
     EXPECT_THROW(client_->async_cancel_goal(handle), UnknownGoalHandleError);
   }
+}
+
+// As the action nodes ask for a result: once the goal's status has left ACCEPTED, asked once
+// however often asked for, reaching the callback given then.
+TEST_F(FibonacciActionTest, ResultAskedForOnceTheGoalRunsReachesTheCallbackGivenThen)
+{
+  start_server();
+  const auto handle = send_and_await(4);
+  ASSERT_TRUE(handle);
+  const auto served = server_->next_accepted_goal();
+  ASSERT_TRUE(served);
+  ASSERT_TRUE(spin_until([&] { return handle->get_status() == GoalStatus::STATUS_EXECUTING; }));
+  const auto future = client_->async_get_result(
+    handle, [this](const ClientGoalHandle::WrappedResult & result) { results.push_back(result); });
+  client_->async_get_result(handle);
+  served->succeed(holding<Result>({0, 1}));
+  ASSERT_TRUE(spin_until([&] { return !results.empty(); }));
+  executor_->spin_some();
+  EXPECT_EQ(results.size(), 1u);
+  EXPECT_EQ(future.get().code, ResultCode::SUCCEEDED);
+  EXPECT_THROW(client_->async_get_result(handle), UnknownGoalHandleError);
 }
 
 TEST_F(FibonacciActionTest, RefusedGoalGivesNullHandleAndNoResult)

@@ -143,6 +143,23 @@ public:
     return future;
   }
 
+  /// Asks the server for the result of a goal this client knows, unless that was asked for
+  /// already; `result_callback`, when given, replaces the goal's result callback. The future
+  /// holds the result once it is in. Throws exceptions::UnknownGoalHandleError for an unknown
+  /// goal (one whose result is in is forgotten).
+  std::shared_future<WrappedResult> async_get_result(
+    typename GoalHandle::SharedPtr goal_handle, ResultCallback result_callback = nullptr)
+  {
+    if (!goals_->knows(goal_handle->get_goal_id())) {
+      throw exceptions::UnknownGoalHandleError();
+    }
+    if (result_callback) {
+      goal_handle->set_result_callback(std::move(result_callback));
+    }
+    request_result(goal_handle, goals_, result_client_);
+    return goal_handle->result_future_;
+  }
+
   /// Asks the server to cancel a goal this client knows. The future holds the server's
   /// response. Throws exceptions::UnknownGoalHandleError for an unknown goal.
   std::shared_future<typename CancelResponse::SharedPtr> async_cancel_goal(
@@ -207,14 +224,14 @@ private:
     return rclcpp::QoS(rclcpp::QoSInitialization::from_rmw(profile), profile);
   }
 
-  // The pending request owns the handle, so the result reaches its callback even after the
-  // caller dropped the handle; the goal is forgotten once the result is in.
+  // Asks once per goal. The pending request owns the handle, so the result reaches its
+  // callback even after the caller dropped the handle; the goal is forgotten once it is in.
   static void request_result(
     const typename GoalHandle::SharedPtr & handle, const std::shared_ptr<Registry> & goals,
     const std::weak_ptr<rclcpp::Client<ResultService>> & weak_result_client)
   {
     const auto result_client = weak_result_client.lock();
-    if (!result_client) {
+    if (!result_client || handle->set_result_awareness(true)) {
       return;
     }
     auto request = std::make_shared<typename ResultService::Request>();

@@ -2,6 +2,7 @@
 #define RCLCPP_ACTION__CLIENT_GOAL_HANDLE_HPP_
 
 #include <functional>
+#include <future>
 #include <memory>
 #include <mutex>
 
@@ -65,9 +66,25 @@ private:
   ClientGoalHandle(
     const GoalInfo & info, FeedbackCallback feedback_callback, ResultCallback result_callback)
   : info_(info),
+    result_future_(result_promise_.get_future()),
     feedback_callback_(std::move(feedback_callback)),
     result_callback_(std::move(result_callback))
   {
+  }
+
+  // Whether the result was asked for already; from now on it is.
+  bool set_result_awareness(bool aware)
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    const bool was_aware = result_aware_;
+    result_aware_ = aware;
+    return was_aware;
+  }
+
+  void set_result_callback(ResultCallback callback)
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    result_callback_ = std::move(callback);
   }
 
   void set_status(int8_t status)
@@ -98,6 +115,7 @@ private:
       status_ = static_cast<int8_t>(wrapped_result.code);
       callback = result_callback_;
     }
+    result_promise_.set_value(wrapped_result);
     if (callback) {
       callback(wrapped_result);
     }
@@ -106,6 +124,9 @@ private:
   const GoalInfo info_;
   std::mutex mutex_;
   int8_t status_{GoalStatus::STATUS_ACCEPTED};
+  bool result_aware_ = false;
+  std::promise<WrappedResult> result_promise_;
+  std::shared_future<WrappedResult> result_future_;
   FeedbackCallback feedback_callback_;
   ResultCallback result_callback_;
 };
