@@ -232,6 +232,7 @@ private:
   static constexpr int32_t kPauseCmd = 5;
   static constexpr int32_t kRecoveryCmd = 403;
   static constexpr std::chrono::milliseconds kCancelRetryPause{10};
+  static constexpr std::chrono::milliseconds kResultAskDelay{100};
 
   // Clears `cancelling` when the cancelGoal call that set it returns or raises.
   class CancellingReset
@@ -258,10 +259,11 @@ private:
   // Takes in the goal response, feedback and result of the goal sent at IDLE.
   BT::NodeStatus followGoal();
 
-  // Asks for the followed goal's result once the server has shown that it holds the goal: a
-  // status past ACCEPTED or a feedback. A server may answer a goal before it registers it, and
-  // answers a result request that comes in between at once with an empty result of status
-  // UNKNOWN, which would end a goal that goes on.
+  // Asks for the followed goal's result once the server has shown that it holds the goal (a
+  // status past ACCEPTED or a feedback), or kResultAskDelay after sending it, as a status may
+  // come before the goal response and be lost. A server may answer a goal before it registers
+  // it, and answers a result request that comes in between at once with an empty result of
+  // status UNKNOWN, which would end a goal that goes on.
   void askForResultOnceShown();
 
   // How long until the goal response is overdue (negative once it is), on the node's clock.
@@ -566,9 +568,12 @@ BT::NodeStatus Ros2ActionNode<ActionT>::followGoal()
 template <class ActionT>
 void Ros2ActionNode<ActionT>::askForResultOnceShown()
 {
-  if (
-    !goal_handle || result_asked ||
-    (goal_handle->get_status() == rclcpp_action::GoalStatus::STATUS_ACCEPTED && !feedback_seen)) {
+  if (!goal_handle || result_asked) {
+    return;
+  }
+  const bool shown =
+    goal_handle->get_status() != rclcpp_action::GoalStatus::STATUS_ACCEPTED || feedback_seen;
+  if (!shown && node->now() - goal_sent_time < rclcpp::Duration(kResultAskDelay)) {
     return;
   }
   result_asked = true;
