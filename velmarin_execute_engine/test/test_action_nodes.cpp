@@ -39,6 +39,7 @@ struct Open : Base
 {
   using Base::Base;
   using Base::goal_in_flight;
+  using Base::result_asked;
   using BT::TreeNode::setStatus;
 };
 using Navigation = Open<execute_engine::NavigationTreeNode>;
@@ -96,12 +97,13 @@ protected:
     return status;
   }
 
-  // Starts a move goal and ticks until its goal response is taken, unless not `followed`.
+  // Starts a move goal and ticks until its goal response is taken and its result asked for,
+  // unless not `followed`.
   void Follow(Navigation & node, bool followed = true)
   {
     Tick(node, Move(), true);
     engine_test::Eventually(
-      [&] { return !followed || node.goal_in_flight || (node.executeTick(), false); });
+      [&] { return !followed || node.result_asked || (node.executeTick(), false); });
     ASSERT_EQ(node.goal_in_flight, followed);
   }
 
