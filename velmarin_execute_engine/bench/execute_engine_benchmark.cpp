@@ -44,6 +44,7 @@
 #include "execute_engine/slam_tree_node.hpp"
 #include "execute_engine/start_up.hpp"
 #include "execute_engine_test_support/background_executor.hpp"
+#include "execute_engine_test_support/ros_log_capture.hpp"
 #include "execute_engine_test_support/simulated_action_server.hpp"
 #include "execute_engine_test_support/simulated_device_controller.hpp"
 #include "execute_engine_test_support/simulated_map_server.hpp"
@@ -90,12 +91,9 @@ private:
     const rcutils_log_location_t * location, int severity, const char * name,
     rcutils_time_point_value_t timestamp, const char * format, va_list * args)
   {
-    char line[512];
-    va_list copy;
-    va_copy(copy, *args);
-    std::vsnprintf(line, sizeof(line), format, copy);
-    va_end(copy);
-    if (std::string(line) == "Goal accepted by server, waiting for result") {
+    if (
+      execute_engine_test_support::FormatLogLine(format, args) ==
+      "Goal accepted by server, waiting for result") {
       {
         std::lock_guard<std::mutex> lock(mutex_);
         ++accepted_;

@@ -16,6 +16,17 @@
 namespace execute_engine_test_support
 {
 
+// The text that one call of a ROS output handler logs, cut at 1023 characters.
+inline std::string FormatLogLine(const char * format, va_list * args)
+{
+  char line[1024];
+  va_list copy;
+  va_copy(copy, *args);
+  std::vsnprintf(line, sizeof(line), format, copy);
+  va_end(copy);
+  return line;
+}
+
 // Keeps what the nodes write through their ROS loggers, and still prints it. Install it after
 // every rclcpp::init, which sets the output handler anew.
 class RosLogCapture
@@ -42,11 +53,7 @@ private:
     const rcutils_log_location_t * location, int severity, const char * name,
     rcutils_time_point_value_t timestamp, const char * format, va_list * args)
   {
-    char line[1024];
-    va_list copy;
-    va_copy(copy, *args);
-    std::vsnprintf(line, sizeof(line), format, copy);
-    va_end(copy);
+    const std::string line = FormatLogLine(format, args);
     std::lock_guard<std::mutex> lock(mutex_);
     written_text_.append(line).push_back('\n');
     written_.notify_all();
