@@ -260,6 +260,13 @@ TEST_F(ExecuteRobotTest, ShutdownCancelsTheRunningGoalFirst)
     EXPECT_EQ(RosLogCapture::WaitFor("Failed to cancel", 0ms), !planner_);
     EXPECT_TRUE(!planner_ || planner_->CancelRequests() == 1u);
   }
+  // An obstacle goal held is cancelled the same way.
+  TearDown();
+  SetUp();
+  StartGoal(6);
+  rclcpp::shutdown();
+  ASSERT_EQ(served_.wait_for(4s), std::future_status::ready);
+  EXPECT_EQ(peers_->security.CancelRequests(), 1u);
 }
 
 using engine_test::EngineTest;
