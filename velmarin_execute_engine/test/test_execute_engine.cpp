@@ -227,8 +227,8 @@ TEST_F(ExecuteRobotTest, EveryRequestIsCarriedOutAtMostOnceOrAnsweredFailure)
     {6, 4, 5, 1, kNo, kNone},        {6, 3, 201, 0, kDev, kNone},     {6, 3, 4, 0, kNo, kNone},
     {6, 4, 201, 0, kDev, kNone},     {6, 4, 202, 1, kNo, kNone},      {6, 1, 1, 0, kLoc, kNone},
     {6, 1, 8, 1, kNo, kNone},        {6, 5, 301, 0, kMap, kNone},     {6, 5, 5, 1, kNo, kNone},
-    {6, 5, 8, 1, kNo, kNone},        {6, 6, 402, 0, kNext, kNone},    {6, 2, 101, 0, kTakeOver, kResult},
-    {6, 4, 102, 0, kTakeOver, kResult}};
+    {6, 5, 8, 1, kNo, kNone},        {6, 6, 402, 0, kNext, kNone},
+    {6, 2, 101, 0, kTakeOver, kResult}, {6, 4, 102, 0, kTakeOver, kResult}};
   // clang-format on
   for (const Row & row : rows) {
     Check(row);
