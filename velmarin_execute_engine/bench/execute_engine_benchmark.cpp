@@ -36,6 +36,7 @@
 #include "common_util/path_util.hpp"
 #include "execute_engine/cmd_manager.hpp"
 #include "execute_engine/execute_engine.hpp"
+#include "execute_engine/holding_gate.hpp"
 #include "execute_engine/init_tree_node.hpp"
 #include "execute_engine/navigation_tree_node.hpp"
 #include "execute_engine/procter_tree_node.hpp"
@@ -306,6 +307,7 @@ BT::Tree BuildBareTree(const rclcpp::Node::SharedPtr & node)
     factory, "Navigation", params);
   factory.registerNodeType<execute_engine::ProcterTreeNode>("Procter");
   factory.registerNodeType<execute_engine::SlamTreeNode>("Slam");
+  factory.registerNodeType<execute_engine::HoldingGate>("HoldingGate");
   return factory.createTreeFromFile(
     ament_index_cpp::get_package_share_directory("velmarin_execute_engine") +
       common_util::kTreeXmlPath,

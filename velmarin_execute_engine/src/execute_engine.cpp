@@ -11,6 +11,7 @@
 
 #include "common_util/log_holder.hpp"
 #include "execute_engine/cmd_manager.hpp"
+#include "execute_engine/holding_gate.hpp"
 #include "execute_engine/init_tree_node.hpp"
 #include "execute_engine/navigation_tree_node.hpp"
 #include "execute_engine/procter_tree_node.hpp"
@@ -149,6 +150,7 @@ bool ExecuteEngine::Init(
   RegisterRos2ActionNode<NavigationTreeNode>(factory, "Navigation", navigation_params);
   factory.registerNodeType<ProcterTreeNode>("Procter");
   factory.registerNodeType<SlamTreeNode>("Slam");
+  factory.registerNodeType<HoldingGate>("HoldingGate");
 
   try {
     blackboard_ = BT::Blackboard::create();

@@ -73,16 +73,20 @@ struct Peers
 };
 
 // What the peers received: device settings, map loads, poses, mapping calls, planner goals,
-// planner cancels, obstacle goals. kOust: an obstacle goal that ousts the running goal.
-using Calls = std::array<size_t, 7>;
+// planner cancels, obstacle goals, obstacle cancels. kOust: an obstacle goal that ousts the
+// running goal; kNext: one that replaces the obstacle goal held; kTakeOver: a goal that does.
+using Calls = std::array<size_t, 8>;
+constexpr size_t kPlannerGoals = 4, kObstacleCancels = 7;
 constexpr Calls kNo{}, kDev{1}, kLoc{0, 1, 1}, kMap{0, 0, 0, 2}, kPause{0, 0, 0, 0, 1},
-  kCancel{0, 0, 0, 0, 0, 1}, kObst{0, 0, 0, 0, 0, 0, 1}, kOust{0, 0, 0, 0, 0, 1, 1};
+  kCancel{0, 0, 0, 0, 0, 1}, kObst{0, 0, 0, 0, 0, 0, 1}, kOust{0, 0, 0, 0, 0, 1, 1},
+  kNext{0, 0, 0, 0, 0, 0, 1, 1}, kTakeOver{0, 0, 0, 0, 1, 0, 0, 1};
 
-// A row's `goal`: the goal started before it (model 2 or 4), 0 for none, kOn for the one the
-// previous row left running. Then `model_id`/`cmd` gets `result`, reaches the peers as `calls`
-// says and leaves `outcome` on "reachdestpose": nothing (kNone; kPaused: the goal went on
-// paused), the planner's result published once (kResult: the goal went on), or index -1
-// (kEnded: the goal ended).
+// A row's `goal`: the goal started before it (model 2 or 4, or an obstacle goal: 6), 0 for
+// none, kOn for the one the previous row left running. Then `model_id`/`cmd` gets `result`,
+// reaches the peers as `calls` says and leaves `outcome` on "reachdestpose": nothing (kNone;
+// kPaused: the goal went on paused), the planner's result published once (kResult: the goal
+// went on), or index -1 (kEnded: the goal ended). An obstacle goal that the row leaves
+// uncancelled must still be held: the next obstacle request cancels it.
 constexpr int kOn = -1, kNone = 0, kPaused = 1, kResult = 2, kEnded = 3;
 struct Row
 {
@@ -131,10 +135,18 @@ protected:
     return future.wait_for(30s) == std::future_status::ready ? future.get() : nullptr;
   }
 
-  // Starts a navigation (model 2) or sweeping (model 4) goal; returns once the node follows it.
+  // Starts a navigation (model 2), sweeping (model 4) or obstacle (model 6) goal; returns once
+  // the node follows it.
   void StartGoal(int model_id)
   {
     RosLogCapture::Clear();
+    if (model_id == 6) {
+      const size_t goals = peers_->security.Goals().size();
+      const auto response = Call(6, 401);
+      ASSERT_TRUE(response && response->result == 0);
+      ASSERT_EQ(peers_->security.Goals().size(), goals + 1);
+      return;
+    }
     const size_t goals = planner_->Goals().size();
     const auto response = Call(model_id, model_id == 2 ? 101 : 102);
     ASSERT_TRUE(response && response->result == 0);
@@ -147,7 +159,7 @@ protected:
     Calls calls{peers_->devices.Requests().size(), peers_->map_server.Requests().size(),
                 peers_->poses.Messages().size(),   peers_->mapping.Calls().size(),
                 planner_->Goals().size(),          planner_->CancelRequests(),
-                peers_->security.Goals().size()};
+                peers_->security.Goals().size(),   peers_->security.CancelRequests()};
     std::transform(calls.begin(), calls.end(), since.begin(), calls.begin(), std::minus<>());
     return calls;
   }
@@ -163,8 +175,9 @@ protected:
     const auto response = Call(row.model_id, row.cmd);
     EXPECT_EQ(response ? response->result : -1, row.result);
     if (row.outcome == kResult) {
+      // The goal started before the row, or by it.
       EXPECT_TRUE(planner_->Finish(
-        planner_->Goals().size() - 1, rclcpp_action::ResultCode::SUCCEEDED,
+        before[kPlannerGoals] + row.calls[kPlannerGoals] - 1, rclcpp_action::ResultCode::SUCCEEDED,
         velmarin_protocol::action::Planner::Result().set__index(7).set__state(1), 10s));
     }
     EXPECT_TRUE(peers_->reached.WaitFor(published, 10s));
@@ -177,6 +190,12 @@ protected:
     ASSERT_EQ(messages.size(), published);
     EXPECT_TRUE(
       row.outcome < kResult || messages.back().index == (row.outcome == kResult ? 7 : -1));
+    if (row.goal == 6 && row.calls[kObstacleCancels] == 0) {
+      const Calls held = Received();
+      const auto next = Call(6, 403);
+      EXPECT_TRUE(next && next->result == 0);
+      EXPECT_TRUE(engine_test::Eventually([&] { return Received(held) == kNext; }));
+    }
   }
 
   std::future<int> served_;
@@ -202,7 +221,14 @@ TEST_F(ExecuteRobotTest, EveryRequestIsCarriedOutAtMostOnceOrAnsweredFailure)
     {2, 6, 401, 0, kOust, kEnded},
     // Sweeping.
     {4, 4, 201, 0, kDev, kResult},   {4, 6, 402, 0, kOust, kEnded},   {4, 4, 5, 0, kPause, kPaused},
-    {kOn, 4, 4, 0, kCancel, kEnded}, {4, 4, 202, 1, kNo, kResult},    {4, 2, 4, 1, kNo, kResult}};
+    {kOn, 4, 4, 0, kCancel, kEnded}, {4, 4, 202, 1, kNo, kResult},    {4, 2, 4, 1, kNo, kResult},
+    // Obstacle goal held: only a later obstacle request or a new goal ends it.
+    {6, 0, 1, 1, kNo, kNone},        {6, 3, 999, 1, kNo, kNone},      {6, 2, 8, 1, kNo, kNone},
+    {6, 4, 5, 1, kNo, kNone},        {6, 3, 201, 0, kDev, kNone},     {6, 3, 4, 0, kNo, kNone},
+    {6, 4, 201, 0, kDev, kNone},     {6, 4, 202, 1, kNo, kNone},      {6, 1, 1, 0, kLoc, kNone},
+    {6, 1, 8, 1, kNo, kNone},        {6, 5, 301, 0, kMap, kNone},     {6, 5, 5, 1, kNo, kNone},
+    {6, 5, 8, 1, kNo, kNone},        {6, 6, 402, 0, kNext, kNone},
+    {6, 2, 101, 0, kTakeOver, kResult}, {6, 4, 102, 0, kTakeOver, kResult}};
   // clang-format on
   for (const Row & row : rows) {
     Check(row);
@@ -234,6 +260,13 @@ TEST_F(ExecuteRobotTest, ShutdownCancelsTheRunningGoalFirst)
     EXPECT_EQ(RosLogCapture::WaitFor("Failed to cancel", 0ms), !planner_);
     EXPECT_TRUE(!planner_ || planner_->CancelRequests() == 1u);
   }
+  // An obstacle goal held is cancelled the same way.
+  TearDown();
+  SetUp();
+  StartGoal(6);
+  rclcpp::shutdown();
+  ASSERT_EQ(served_.wait_for(4s), std::future_status::ready);
+  EXPECT_EQ(peers_->security.CancelRequests(), 1u);
 }
 
 using engine_test::EngineTest;
