@@ -8,11 +8,13 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cmath>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <future>
+#include <limits>
 
 #include "engine_fixture.hpp"
 #include "execute_engine/start_up.hpp"
@@ -253,12 +255,12 @@ TEST_F(EngineTest, RequestsAreRefusedTickedOnceOrRunAsGoalsOnOneThreadAtMost)
     {4, 2, kNothing},   {1, 1, kOneTick},   {3, 201, kOneTick}, {4, 201, kOneTick},
     {4, 202, kOneTick}, {5, 301, kOneTick}, {6, 401, kOneTick}, {2, 101, kGoal},  {4, 102, kGoal}};
   // clang-format on
-  for (const auto & [model_id, cmd, reach] : rows) {
-    SCOPED_TRACE(::testing::Message() << model_id << "/" << cmd);
+  const auto check = [](const std::shared_ptr<Request> & request, int reach) {
     log_->Clear();
     const auto before = engine()->GetRequest();
     engine()->SetErrorCode(7);
-    const auto [request, response] = Send(model_id, cmd);
+    const auto response = std::make_shared<Response>();
+    engine()->ScheduleRequest(request, response);
     EXPECT_EQ(
       std::tie(response->result, response->message, response->error_code),
       std::make_tuple(reach == kGoal ? 0 : 1, reach == kGoal ? "Success" : "Failure", 0));
@@ -266,6 +268,33 @@ TEST_F(EngineTest, RequestsAreRefusedTickedOnceOrRunAsGoalsOnOneThreadAtMost)
     EXPECT_EQ(engine()->GetRequest(), reach == kNothing ? before : request);
     EXPECT_EQ(log_->Count("behavior_tree tick failed: "), reach == kOneTick ? 1u : 0u);
     EXPECT_EQ(log_->Count("behavior_tree tick failed: ", false), reach == kGoal ? 1u : 0u);
+  };
+  for (const auto & [model_id, cmd, reach] : rows) {
+    SCOPED_TRACE(::testing::Message() << model_id << "/" << cmd);
+    check(Command(cmd, model_id), reach);
+  }
+  // A goal's route and a location request's pose: a NaN or infinite coordinate is refused with
+  // the field logged; a huge finite one passes.
+  using Set = void (*)(Request &, double);
+  const std::tuple<int, int, const char *, Set> fields[] = {
+    {2, 101, "navigation_points[1].x", [](Request & r, double v) { r.navigation_points[1].x = v; }},
+    {4, 102, "navigation_points[1].y", [](Request & r, double v) { r.navigation_points[1].y = v; }},
+    {2, 102, "navigation_points[1].yaw",
+     [](Request & r, double v) { r.navigation_points[1].yaw = v; }},
+    {1, 1, "initial_pose.x", [](Request & r, double v) { r.initial_pose.x = v; }},
+    {1, 1, "initial_pose.y", [](Request & r, double v) { r.initial_pose.y = v; }},
+    {1, 1, "initial_pose.angle", [](Request & r, double v) { r.initial_pose.angle = v; }}};
+  constexpr double kInfinity = std::numeric_limits<double>::infinity();
+  for (const auto & [model_id, cmd, field, set] : fields) {
+    for (const double value : {std::nan(""), kInfinity, -kInfinity, 1e300}) {
+      SCOPED_TRACE(::testing::Message() << field << " = " << value);
+      const auto request = Command(cmd, model_id);
+      request->navigation_points.resize(2);
+      set(*request, value);
+      const bool finite = std::isfinite(value);
+      check(request, !finite ? kNothing : model_id == 1 ? kOneTick : kGoal);
+      EXPECT_EQ(log_->Count(std::string(field) + " ("), finite ? 0u : 1u);
+    }
   }
   // Mixed requests from several callers never start a second thread. The tree runs while the
   // current request is for model 2 or 4; only an obstacle request ends a goal.

@@ -41,8 +41,9 @@ struct StatusBlock
 // Requests:
 // - refused before anything is stored ("Failure", nothing ticked, a running goal left alone):
 //   a model id without a handler, a command its model does not accept, a move or work request
-//   while a goal runs, a steering request when no goal of its model runs, and a location or
-//   mapping request while a goal runs;
+//   whose route or a location request whose initial pose holds a NaN or infinite x, y or
+//   heading (the field is logged), a move or work request while a goal runs, a steering request
+//   when no goal of its model runs, and a location or mapping request while a goal runs;
 // - a goal (models 2 and 4, commands 101 and 102) runs on the engine's ticking thread, which
 //   ticks the tree until it stops returning RUNNING. Its first tick sees the goal's own request,
 //   later ticks the goal's latest request: a steering request (another command of the goal's
