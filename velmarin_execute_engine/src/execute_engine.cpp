@@ -7,8 +7,11 @@
 #include <cmath>
 #include <cstdlib>
 #include <exception>
+#include <filesystem>
+#include <fstream>
 #include <initializer_list>
 #include <iostream>
+#include <stdexcept>
 #include <string>
 #include <utility>
 
@@ -84,6 +87,20 @@ std::string NonFiniteCoordinate(const ExecuteEngine::Request & request)
     return FirstNonFinite("initial_pose.", {{"x", pose.x}, {"y", pose.y}, {"angle", pose.angle}});
   }
   return "";
+}
+// Throws when a file exists at `path` but cannot be read; a missing one is left to the tree
+// library, which reports it as not found.
+void RequireReadable(const std::string & path)
+{
+  if (!std::filesystem::exists(path)) {
+    return;
+  }
+  // A directory opens; only reading it fails.
+  std::ifstream file(path);
+  file.peek();
+  if (!file) {
+    throw std::runtime_error("tree file " + path + " is unreadable");
+  }
 }
 }  // namespace
 
@@ -193,12 +210,18 @@ bool ExecuteEngine::Init(
 
   try {
     blackboard_ = BT::Blackboard::create();
+    if (!from_text) {
+      RequireReadable(xml_or_path);
+    }
     tree_ = from_text ? factory.createTreeFromText(xml_or_path, blackboard_)
                       : factory.createTreeFromFile(xml_or_path, blackboard_);
   } catch (const std::exception & error) {
-    EE_LOG_ERROR("create behavior_tree failed: {}", error.what());
-    // Start-up then stops before its service exists; the console tells why.
-    std::cout << "create behavior_tree failed: " << error.what() << std::endl;
+    // ROS going down meanwhile (an interrupt) is not the tree's fault; start-up tells of it.
+    if (rclcpp::ok()) {
+      EE_LOG_ERROR("create behavior_tree failed: {}", error.what());
+      // Start-up then stops before its service exists; the console tells why.
+      std::cout << "create behavior_tree failed: " << error.what() << std::endl;
+    }
     return false;
   }
   for (const auto & tree_node : tree_.nodes) {

@@ -23,6 +23,7 @@
 #include "execute_engine_test_support/simulated_device_controller.hpp"
 #include "execute_engine_test_support/simulated_map_server.hpp"
 #include "execute_engine_test_support/simulated_mapping_peers.hpp"
+#include "execute_engine_test_support/simulated_service.hpp"
 #include "execute_engine_test_support/topic_recorder.hpp"
 #include "velmarin_protocol/srv/robot_common.hpp"
 
@@ -38,7 +39,7 @@ using support::RosLogCapture;
 // What a deployer may get wrong ends start-up before the service, with ROS shut down and -1.
 TEST(StartUpFailure, MissingOrBadTreeEndsStartUp)
 {
-  engine_test::CaptureProgramLog();
+  const auto log = engine_test::CaptureProgramLog();
   const std::string installed = ::getenv("AMENT_PREFIX_PATH");
   const fs::path prefix =
     fs::temp_directory_path() / ("engine_prefix_" + std::to_string(::getpid()));
@@ -54,6 +55,11 @@ TEST(StartUpFailure, MissingOrBadTreeEndsStartUp)
   EXPECT_TRUE(fails()) << "no tree file";
   std::ofstream(prefix / "share/velmarin_execute_engine/xml/tree.xml") << "<root><Bad";
   EXPECT_TRUE(fails()) << "truncated tree";
+  // A directory opens as a file, but cannot be read, unlike a file without permission for root.
+  fs::remove(prefix / "share/velmarin_execute_engine/xml/tree.xml");
+  fs::create_directory(prefix / "share/velmarin_execute_engine/xml/tree.xml");
+  EXPECT_TRUE(fails()) << "unreadable tree";
+  EXPECT_EQ(log->Count("/xml/tree.xml is unreadable"), 1u);
   ::setenv("AMENT_PREFIX_PATH", installed.c_str(), 1);
   fs::remove_all(prefix);
 }
@@ -93,6 +99,41 @@ struct Row
   int outcome;
 };
 
+// Another server of "execute_robot" keeps start-up from serving, clients of it do not (the
+// peers' caller); an interrupt while start-up waits for absent action servers ends it at once,
+// and is no failure.
+TEST(StartUpFailure, AnotherServerEndsStartUpAnInterruptStopsIt)
+{
+  const auto log = engine_test::CaptureProgramLog();
+  rclcpp::init(0, nullptr);
+  {
+    Peers peers;
+    support::SimulatedPlannerServer planner(peers.executor, "planner");
+    support::SimulatedService<RobotCommon> other(peers.executor, "other_engine", "execute_robot");
+    ::testing::internal::CaptureStdout();
+    EXPECT_EQ(execute_engine::ServeExecuteRobot(), -1);
+    const std::string out = ::testing::internal::GetCapturedStdout();
+    EXPECT_EQ(out.find("after advertiseService"), std::string::npos) << out;
+    EXPECT_EQ(log->Count("\"execute_robot\" is already served by another engine"), 1u);
+  }
+  for (const int signal : {SIGINT, SIGTERM}) {
+    SCOPED_TRACE(signal);
+    rclcpp::init(0, nullptr);
+    log->Clear();
+    ::testing::internal::CaptureStdout();
+    auto served = std::async(std::launch::async, [] { return execute_engine::ServeExecuteRobot(); });
+    EXPECT_TRUE(engine_test::Eventually([&] { return log->Count("create action[", false) > 0; }));
+    std::raise(signal);
+    const bool ended = served.wait_for(2s) == std::future_status::ready;
+    const std::string out = ::testing::internal::GetCapturedStdout();
+    ASSERT_TRUE(ended) << "not ended well before the action servers' timeout";
+    EXPECT_EQ(served.get(), 0);
+    EXPECT_NE(out.find("start-up interrupted"), std::string::npos) << out;
+    EXPECT_EQ(out.find("failed"), std::string::npos) << out;
+    EXPECT_EQ(log->Count("failed", false), 0u);
+  }
+}
+
 class ExecuteRobotTest : public ::testing::Test
 {
 protected:
@@ -103,7 +144,9 @@ protected:
     RosLogCapture::Install();
     peers_ = std::make_unique<Peers>();
     planner_ = std::make_unique<support::SimulatedPlannerServer>(peers_->executor, "planner");
-    served_ = std::async(std::launch::async, [] { return execute_engine::ServeExecuteRobot(); });
+    // Nothing else serves "execute_robot" here: a short look is enough.
+    served_ = std::async(
+      std::launch::async, [] { return execute_engine::ServeExecuteRobot(100ms); });
     peers_->executor.AddNode(peers_->caller);
     ASSERT_TRUE(peers_->client->wait_for_service(30s));
   }

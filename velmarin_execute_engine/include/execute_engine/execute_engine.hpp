@@ -89,7 +89,9 @@ public:
   // Keeps `node`, registers the tree's condition and node types and builds the tree from the
   // XML text (`from_text`) or the XML file at `xml_or_path`. False, with nothing done, when
   // `node` is null; false, after logging the reason and writing it to standard output, when
-  // the tree cannot be built (the engine then holds no tree). Stops a running ticking thread
+  // the tree cannot be built (the engine then holds no tree), such as from a file that exists
+  // but is unreadable; false without a word when the building fails with ROS down (an
+  // interrupt came meanwhile, which the caller reports). Stops a running ticking thread
   // before the tree is replaced. Call it before requests arrive, never at the same time as
   // ScheduleRequest.
   bool Init(std::shared_ptr<rclcpp::Node> node, const std::string & xml_or_path, bool from_text);

@@ -353,7 +353,8 @@ bool Ros2ActionNode<ActionT>::createClient(const std::string & action_name)
   action_client = client;
   client_action_name = action_name;
   const bool found = action_client->wait_for_action_server(action_timeout);
-  if (!found) {
+  // A wait cut short by ROS going down (an interrupt) says nothing about the server.
+  if (!found && rclcpp::ok()) {
     RCLCPP_ERROR(
       node->get_logger(), "%s: Action server with name '%s' is not reachable.", name().c_str(),
       client_action_name.c_str());
