@@ -88,6 +88,7 @@ std::string NonFiniteCoordinate(const ExecuteEngine::Request & request)
   }
   return "";
 }
+
 // Throws when a file exists at `path` but cannot be read; a missing one is left to the tree
 // library, which reports it as not found.
 void RequireReadable(const std::string & path)

@@ -121,7 +121,8 @@ TEST(StartUpFailure, AnotherServerEndsStartUpAnInterruptStopsIt)
     rclcpp::init(0, nullptr);
     log->Clear();
     ::testing::internal::CaptureStdout();
-    auto served = std::async(std::launch::async, [] { return execute_engine::ServeExecuteRobot(); });
+    auto served =
+      std::async(std::launch::async, [] { return execute_engine::ServeExecuteRobot(); });
     EXPECT_TRUE(engine_test::Eventually([&] { return log->Count("create action[", false) > 0; }));
     std::raise(signal);
     const bool ended = served.wait_for(2s) == std::future_status::ready;
@@ -145,8 +146,8 @@ protected:
     peers_ = std::make_unique<Peers>();
     planner_ = std::make_unique<support::SimulatedPlannerServer>(peers_->executor, "planner");
     // Nothing else serves "execute_robot" here: a short look is enough.
-    served_ = std::async(
-      std::launch::async, [] { return execute_engine::ServeExecuteRobot(100ms); });
+    served_ =
+      std::async(std::launch::async, [] { return execute_engine::ServeExecuteRobot(100ms); });
     peers_->executor.AddNode(peers_->caller);
     ASSERT_TRUE(peers_->client->wait_for_service(30s));
   }
