@@ -4,9 +4,15 @@
 #include "execute_engine/execute_engine.hpp"
 
 #include <chrono>
+#include <cmath>
 #include <cstdlib>
 #include <exception>
+#include <filesystem>
+#include <fstream>
+#include <initializer_list>
 #include <iostream>
+#include <stdexcept>
+#include <string>
 #include <utility>
 
 #include "common_util/log_holder.hpp"
@@ -44,6 +50,59 @@ constexpr char kOneShotTickEntry[] = "one_shot_tick";
 bool IsGoalModel(int32_t model_id)
 {
   return model_id == kNavigationModel || model_id == kSweepModel;
+}
+
+bool StartsGoal(int32_t model_id, int32_t cmd)
+{
+  return IsGoalModel(model_id) && (cmd == kMoveCmd || cmd == kWorkCmd);
+}
+
+// "<prefix><field> (<value>)" for the first of `coordinates` that is NaN or infinite, else empty.
+std::string FirstNonFinite(
+  const std::string & prefix, std::initializer_list<std::pair<const char *, double>> coordinates)
+{
+  for (const auto & [field, value] : coordinates) {
+    if (!std::isfinite(value)) {
+      return prefix + field + " (" + std::to_string(value) + ")";
+    }
+  }
+  return "";
+}
+
+// The first NaN or infinite coordinate that `request` carries for its command (a goal's route,
+// a location request's pose), as FirstNonFinite names it; empty when there is none.
+std::string NonFiniteCoordinate(const ExecuteEngine::Request & request)
+{
+  if (StartsGoal(request.command.model_id, request.command.cmd)) {
+    const auto & points = request.navigation_points;
+    for (size_t i = 0; i < points.size(); ++i) {
+      const std::string found = FirstNonFinite(
+        "navigation_points[" + std::to_string(i) + "].",
+        {{"x", points[i].x}, {"y", points[i].y}, {"yaw", points[i].yaw}});
+      if (!found.empty()) {
+        return found;
+      }
+    }
+  } else if (request.command.model_id == kLocationModel) {
+    const auto & pose = request.initial_pose;
+    return FirstNonFinite("initial_pose.", {{"x", pose.x}, {"y", pose.y}, {"angle", pose.angle}});
+  }
+  return "";
+}
+
+// Throws when a file exists at `path` but cannot be read; a missing one is left to the tree
+// library, which reports it as not found.
+void RequireReadable(const std::string & path)
+{
+  if (!std::filesystem::exists(path)) {
+    return;
+  }
+  // A directory opens; only reading it fails.
+  std::ifstream file(path);
+  file.peek();
+  if (!file) {
+    throw std::runtime_error("tree file " + path + " is unreadable");
+  }
 }
 }  // namespace
 
@@ -154,12 +213,18 @@ bool ExecuteEngine::Init(
 
   try {
     blackboard_ = BT::Blackboard::create();
+    if (!from_text) {
+      RequireReadable(xml_or_path);
+    }
     tree_ = from_text ? factory.createTreeFromText(xml_or_path, blackboard_)
                       : factory.createTreeFromFile(xml_or_path, blackboard_);
   } catch (const std::exception & error) {
-    EE_LOG_ERROR("create behavior_tree failed: {}", error.what());
-    // Start-up then stops before its service exists; the console tells why.
-    std::cout << "create behavior_tree failed: " << error.what() << std::endl;
+    // ROS going down meanwhile (an interrupt) is not the tree's fault; start-up tells of it.
+    if (rclcpp::ok()) {
+      EE_LOG_ERROR("create behavior_tree failed: {}", error.what());
+      // Start-up then stops before its service exists; the console tells why.
+      std::cout << "create behavior_tree failed: " << error.what() << std::endl;
+    }
     return false;
   }
   for (const auto & tree_node : tree_.nodes) {
@@ -180,7 +245,10 @@ bool ExecuteEngine::ExecuteBehaviorTree(
   if (!CmdManager::GetInstance()->Accepts(model_id, cmd)) {
     EE_LOG_ERROR("cmd:{} is not support by model:{}", cmd, model_id);
     ++status_.failure_count;
-  } else if (IsGoalModel(model_id) && (cmd == kMoveCmd || cmd == kWorkCmd)) {
+  } else if (const std::string non_finite = NonFiniteCoordinate(*request); !non_finite.empty()) {
+    EE_LOG_ERROR("cmd:{} of model:{} refused: {} is not finite", cmd, model_id, non_finite);
+    ++status_.failure_count;
+  } else if (StartsGoal(model_id, cmd)) {
     StartGoal(std::move(request));
   } else if (IsGoalModel(model_id) && cmd != kProcterCmd && cmd != kProcterExtraCmd) {
     SteerGoal(std::move(request));

@@ -40,15 +40,31 @@ constexpr char kServiceName[] = "execute_robot";
 // short; shorter than a blocking service call in progress, which the shutdown then interrupts.
 constexpr std::chrono::seconds kReleaseBeforeShutdown{6};
 
-int FailStartUp(const std::string & reason)
+// Ends a start-up that does not reach serving. ROS down meanwhile means an interrupt signal
+// came, which is no failure.
+int EndStartUp(const std::string & reason)
 {
+  g_execute_engine->Release();
+  if (!rclcpp::ok()) {
+    std::cout << "start-up interrupted" << std::endl;
+    return 0;
+  }
   if (!reason.empty()) {
     std::cout << reason << std::endl;
   }
   std::cout << "execute engine init failed" << std::endl;
-  g_execute_engine->Release();
   rclcpp::shutdown();
   return -1;
+}
+
+// True when a server of "execute_robot" shows on the graph within `discovery_moment`. A client
+// is ready only for a server, so other clients of the name do not count.
+bool AnotherEngineServes(
+  const std::shared_ptr<rclcpp::Node> & node, std::chrono::milliseconds discovery_moment)
+{
+  const auto probe = node->create_client<velmarin_protocol::srv::RobotCommon>(
+    kServiceName, rmw_qos_profile_services_default, nullptr);
+  return probe->wait_for_service(discovery_moment);
 }
 
 // Releases the engine when ROS shuts down, whoever shuts it down (a signal, or a call of
@@ -98,7 +114,7 @@ private:
 
 }  // namespace
 
-int ServeExecuteRobot()
+int ServeExecuteRobot(std::chrono::milliseconds discovery_moment)
 {
   common_util::LogInstance()->InitLog(
     std::string(kLogDirectory) + kLogFileBase, kLogLevelDebug, kLoggerName);
@@ -108,7 +124,7 @@ int ServeExecuteRobot()
     tree_path =
       ament_index_cpp::get_package_share_directory(kPackageName) + common_util::kTreeXmlPath;
   } catch (const std::exception & error) {
-    return FailStartUp(error.what());
+    return EndStartUp(error.what());
   }
   std::cout << "tree_path = " << tree_path << std::endl;
 
@@ -120,13 +136,13 @@ int ServeExecuteRobot()
     executor = std::make_shared<rclcpp::executors::MultiThreadedExecutor>(
       rclcpp::ExecutorOptions(), std::thread::hardware_concurrency(), true);
   } catch (const std::exception & error) {
-    return FailStartUp(error.what());
+    return EndStartUp(error.what());
   }
 
   // The tree is built before any node joins the executor: the action nodes hand their
   // callback groups on the topic node to their own private executors first.
-  if (!g_execute_engine->Init(topic_node, tree_path, false)) {
-    return FailStartUp("");
+  if (!g_execute_engine->Init(topic_node, tree_path, false) || !rclcpp::ok()) {
+    return EndStartUp("");
   }
   std::cout << "after global engine init" << std::endl;
 
@@ -134,6 +150,17 @@ int ServeExecuteRobot()
   std::shared_ptr<rclcpp::Node> main_node;
   rclcpp::Service<velmarin_protocol::srv::RobotCommon>::SharedPtr service;
   try {
+    // Checked last before serving, so that two engines started close together are caught
+    // unless they check within the same moment.
+    if (AnotherEngineServes(topic_node, discovery_moment)) {
+      const std::string refusal =
+        std::string("\"") + kServiceName + "\" is already served by another engine";
+      EE_LOG_ERROR("{}", refusal);
+      return EndStartUp(refusal);
+    }
+    if (!rclcpp::ok()) {
+      return EndStartUp("");
+    }
     main_node = std::make_shared<rclcpp::Node>(kMainNodeName);
     service = main_node->create_service<velmarin_protocol::srv::RobotCommon>(
       kServiceName,
@@ -141,7 +168,7 @@ int ServeExecuteRobot()
         &ExecuteHandler::HandleRobotCommon, &handler, std::placeholders::_1, std::placeholders::_2),
       rmw_qos_profile_services_default);
   } catch (const std::exception & error) {
-    return FailStartUp(error.what());
+    return EndStartUp(error.what());
   }
   std::cout << "after advertiseService" << std::endl;
 

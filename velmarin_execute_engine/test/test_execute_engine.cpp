@@ -8,11 +8,13 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cmath>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <future>
+#include <limits>
 
 #include "engine_fixture.hpp"
 #include "execute_engine/start_up.hpp"
@@ -21,6 +23,7 @@
 #include "execute_engine_test_support/simulated_device_controller.hpp"
 #include "execute_engine_test_support/simulated_map_server.hpp"
 #include "execute_engine_test_support/simulated_mapping_peers.hpp"
+#include "execute_engine_test_support/simulated_service.hpp"
 #include "execute_engine_test_support/topic_recorder.hpp"
 #include "velmarin_protocol/srv/robot_common.hpp"
 
@@ -36,7 +39,7 @@ using support::RosLogCapture;
 // What a deployer may get wrong ends start-up before the service, with ROS shut down and -1.
 TEST(StartUpFailure, MissingOrBadTreeEndsStartUp)
 {
-  engine_test::CaptureProgramLog();
+  const auto log = engine_test::CaptureProgramLog();
   const std::string installed = ::getenv("AMENT_PREFIX_PATH");
   const fs::path prefix =
     fs::temp_directory_path() / ("engine_prefix_" + std::to_string(::getpid()));
@@ -52,6 +55,11 @@ TEST(StartUpFailure, MissingOrBadTreeEndsStartUp)
   EXPECT_TRUE(fails()) << "no tree file";
   std::ofstream(prefix / "share/velmarin_execute_engine/xml/tree.xml") << "<root><Bad";
   EXPECT_TRUE(fails()) << "truncated tree";
+  // A directory opens as a file, but cannot be read, unlike a file without permission for root.
+  fs::remove(prefix / "share/velmarin_execute_engine/xml/tree.xml");
+  fs::create_directory(prefix / "share/velmarin_execute_engine/xml/tree.xml");
+  EXPECT_TRUE(fails()) << "unreadable tree";
+  EXPECT_EQ(log->Count("/xml/tree.xml is unreadable"), 1u);
   ::setenv("AMENT_PREFIX_PATH", installed.c_str(), 1);
   fs::remove_all(prefix);
 }
@@ -95,6 +103,42 @@ struct Row
   int outcome;
 };
 
+// Another server of "execute_robot" keeps start-up from serving, clients of it do not (the
+// peers' caller); an interrupt while start-up waits for absent action servers ends it at once,
+// and is no failure.
+TEST(StartUpFailure, AnotherServerEndsStartUpAnInterruptStopsIt)
+{
+  const auto log = engine_test::CaptureProgramLog();
+  rclcpp::init(0, nullptr);
+  {
+    Peers peers;
+    support::SimulatedPlannerServer planner(peers.executor, "planner");
+    support::SimulatedService<RobotCommon> other(peers.executor, "other_engine", "execute_robot");
+    ::testing::internal::CaptureStdout();
+    EXPECT_EQ(execute_engine::ServeExecuteRobot(), -1);
+    const std::string out = ::testing::internal::GetCapturedStdout();
+    EXPECT_EQ(out.find("after advertiseService"), std::string::npos) << out;
+    EXPECT_EQ(log->Count("\"execute_robot\" is already served by another engine"), 1u);
+  }
+  for (const int signal : {SIGINT, SIGTERM}) {
+    SCOPED_TRACE(signal);
+    rclcpp::init(0, nullptr);
+    log->Clear();
+    ::testing::internal::CaptureStdout();
+    auto served =
+      std::async(std::launch::async, [] { return execute_engine::ServeExecuteRobot(); });
+    EXPECT_TRUE(engine_test::Eventually([&] { return log->Count("create action[", false) > 0; }));
+    std::raise(signal);
+    const bool ended = served.wait_for(2s) == std::future_status::ready;
+    const std::string out = ::testing::internal::GetCapturedStdout();
+    ASSERT_TRUE(ended) << "not ended well before the action servers' timeout";
+    EXPECT_EQ(served.get(), 0);
+    EXPECT_NE(out.find("start-up interrupted"), std::string::npos) << out;
+    EXPECT_EQ(out.find("failed"), std::string::npos) << out;
+    EXPECT_EQ(log->Count("failed", false), 0u);
+  }
+}
+
 class ExecuteRobotTest : public ::testing::Test
 {
 protected:
@@ -105,7 +149,9 @@ protected:
     RosLogCapture::Install();
     peers_ = std::make_unique<Peers>();
     planner_ = std::make_unique<support::SimulatedPlannerServer>(peers_->executor, "planner");
-    served_ = std::async(std::launch::async, [] { return execute_engine::ServeExecuteRobot(); });
+    // Nothing else serves "execute_robot" here: a short look is enough.
+    served_ =
+      std::async(std::launch::async, [] { return execute_engine::ServeExecuteRobot(100ms); });
     peers_->executor.AddNode(peers_->caller);
     ASSERT_TRUE(peers_->client->wait_for_service(30s));
   }
@@ -286,12 +332,12 @@ TEST_F(EngineTest, RequestsAreRefusedTickedOnceOrRunAsGoalsOnOneThreadAtMost)
     {4, 2, kNothing},   {1, 1, kOneTick},   {3, 201, kOneTick}, {4, 201, kOneTick},
     {4, 202, kOneTick}, {5, 301, kOneTick}, {6, 401, kOneTick}, {2, 101, kGoal},  {4, 102, kGoal}};
   // clang-format on
-  for (const auto & [model_id, cmd, reach] : rows) {
-    SCOPED_TRACE(::testing::Message() << model_id << "/" << cmd);
+  const auto check = [](const std::shared_ptr<Request> & request, int reach) {
     log_->Clear();
     const auto before = engine()->GetRequest();
     engine()->SetErrorCode(7);
-    const auto [request, response] = Send(model_id, cmd);
+    const auto response = std::make_shared<Response>();
+    engine()->ScheduleRequest(request, response);
     EXPECT_EQ(
       std::tie(response->result, response->message, response->error_code),
       std::make_tuple(reach == kGoal ? 0 : 1, reach == kGoal ? "Success" : "Failure", 0));
@@ -299,6 +345,33 @@ TEST_F(EngineTest, RequestsAreRefusedTickedOnceOrRunAsGoalsOnOneThreadAtMost)
     EXPECT_EQ(engine()->GetRequest(), reach == kNothing ? before : request);
     EXPECT_EQ(log_->Count("behavior_tree tick failed: "), reach == kOneTick ? 1u : 0u);
     EXPECT_EQ(log_->Count("behavior_tree tick failed: ", false), reach == kGoal ? 1u : 0u);
+  };
+  for (const auto & [model_id, cmd, reach] : rows) {
+    SCOPED_TRACE(::testing::Message() << model_id << "/" << cmd);
+    check(Command(cmd, model_id), reach);
+  }
+  // A goal's route and a location request's pose: a NaN or infinite coordinate is refused with
+  // the field logged; a huge finite one passes.
+  using Set = void (*)(Request &, double);
+  const std::tuple<int, int, const char *, Set> fields[] = {
+    {2, 101, "navigation_points[1].x", [](Request & r, double v) { r.navigation_points[1].x = v; }},
+    {4, 102, "navigation_points[1].y", [](Request & r, double v) { r.navigation_points[1].y = v; }},
+    {2, 102, "navigation_points[1].yaw",
+     [](Request & r, double v) { r.navigation_points[1].yaw = v; }},
+    {1, 1, "initial_pose.x", [](Request & r, double v) { r.initial_pose.x = v; }},
+    {1, 1, "initial_pose.y", [](Request & r, double v) { r.initial_pose.y = v; }},
+    {1, 1, "initial_pose.angle", [](Request & r, double v) { r.initial_pose.angle = v; }}};
+  constexpr double kInfinity = std::numeric_limits<double>::infinity();
+  for (const auto & [model_id, cmd, field, set] : fields) {
+    for (const double value : {std::nan(""), kInfinity, -kInfinity, 1e300}) {
+      SCOPED_TRACE(::testing::Message() << field << " = " << value);
+      const auto request = Command(cmd, model_id);
+      request->navigation_points.resize(2);
+      set(*request, value);
+      const bool finite = std::isfinite(value);
+      check(request, !finite ? kNothing : model_id == 1 ? kOneTick : kGoal);
+      EXPECT_EQ(log_->Count(std::string(field) + " ("), finite ? 0u : 1u);
+    }
   }
   // Mixed requests from several callers never start a second thread. The tree runs while the
   // current request is for model 2 or 4; only an obstacle request ends a goal.

@@ -35,7 +35,7 @@ TEST(SyncCallServiceTest, BothFormsTakeOnlyAReplyInTimeTheNodeFormOnAFreeNodeUnt
   // Left before the device, whose reply then no longer holds the executor.
   support::SimulatedMapServer map_server(peers);
   support::SimulatedDeviceController device(peers);
-  const auto caller = std::make_shared<rclcpp::Node>("sync_call_caller");
+  const auto caller = std::make_shared<common_util::PrivateNode>("sync_call_caller");
   ServiceCallHolder<velmarin_protocol::srv::BottomInteractSrv> holder;
   const auto untouched = holder.response;
   // One call at a time per node: a node that an executor holds is refused.
@@ -45,6 +45,17 @@ TEST(SyncCallServiceTest, BothFormsTakeOnlyAReplyInTimeTheNodeFormOnAFreeNodeUnt
   owner.remove_node(caller);
   device.SetDelay(kShort * 5);
   EXPECT_FALSE(SyncCallService(caller, "bottom_operate", holder, kShort, kGenerous));
+  // The node's kept client gets that late reply (error code 0) while the next call spins for
+  // its own, answered 7.
+  std::thread answer_next([&] {
+    if (device.WaitForRequests(2, kGenerous)) {
+      device.SetErrorCode(7);
+    }
+  });
+  ServiceCallHolder<velmarin_protocol::srv::BottomInteractSrv> next;
+  EXPECT_TRUE(SyncCallService(caller, "bottom_operate", next, kGenerous, kGenerous));
+  answer_next.join();
+  EXPECT_EQ(next.response->error_code, 7);
 
   // The client form needs another thread to deliver its reply; a late one finds nothing pending.
   map_server.SetDelay(kShort * 5);
@@ -58,7 +69,7 @@ TEST(SyncCallServiceTest, BothFormsTakeOnlyAReplyInTimeTheNodeFormOnAFreeNodeUnt
 
   device.SetDelay(std::chrono::minutes(10));
   std::thread shutdown([&] {
-    if (device.WaitForRequests(2, kGenerous)) {
+    if (device.WaitForRequests(3, kGenerous)) {
       rclcpp::shutdown();
     }
   });

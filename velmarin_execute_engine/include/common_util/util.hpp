@@ -11,6 +11,9 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <typeindex>
+#include <typeinfo>
+#include <utility>
 
 #include "common_util/log_holder.hpp"
 #include "rclcpp/exceptions.hpp"
@@ -38,32 +41,60 @@ public:
   std::shared_ptr<typename S::Response> response;
 };
 
-// A new node for the private use of one tree node, named `name` while no other node made here
-// under that name is alive, else `name` followed by "_2", "_3" and so on (the first number
-// free): several tree nodes of one type then put distinct names on the graph, and each keeps
-// a node of its own to spin.
-inline std::shared_ptr<rclcpp::Node> MakePrivateNode(const std::string & name)
+// A node for the private use of one tree node, which no executor holds: the node form of
+// SyncCallService spins it on the calling thread. It keeps the clients of its calls, one per
+// service name and type, for its whole life: DDS keeps memory for every endpoint it has seen
+// until shutdown, so a client per call would grow the process with every call.
+class PrivateNode : public rclcpp::Node
+{
+public:
+  using rclcpp::Node::Node;
+
+  // The client of `service_name` of type S, made on the first call (services-default QoS, the
+  // node's default callback group) and the same one on every later call. Safe from any thread.
+  template <typename S>
+  std::shared_ptr<rclcpp::Client<S>> ServiceClient(const std::string & service_name)
+  {
+    std::lock_guard<std::mutex> lock(clients_mutex_);
+    std::shared_ptr<rclcpp::ClientBase> & client =
+      clients_[{service_name, std::type_index(typeid(S))}];
+    if (!client) {
+      client = create_client<S>(service_name, rmw_qos_profile_services_default, nullptr);
+    }
+    return std::static_pointer_cast<rclcpp::Client<S>>(client);
+  }
+
+private:
+  std::mutex clients_mutex_;
+  std::map<std::pair<std::string, std::type_index>, std::shared_ptr<rclcpp::ClientBase>> clients_;
+};
+
+// A new private node named `name` while no other node made here under that name is alive,
+// else `name` followed by "_2", "_3" and so on (the first number free): several tree nodes of
+// one type then put distinct names on the graph, and each keeps a node of its own to spin.
+inline std::shared_ptr<PrivateNode> MakePrivateNode(const std::string & name)
 {
   static std::mutex mutex;
-  static std::map<std::string, std::weak_ptr<rclcpp::Node>> made;
+  static std::map<std::string, std::weak_ptr<PrivateNode>> made;
   std::lock_guard<std::mutex> lock(mutex);
   std::string free_name = name;
   for (int number = 2; !made[free_name].expired(); ++number) {
     free_name = name + "_" + std::to_string(number);
   }
-  auto node = std::make_shared<rclcpp::Node>(free_name);
+  auto node = std::make_shared<PrivateNode>(free_name);
   made[free_name] = node;
   return node;
 }
 
-// Blocking call through a temporary client on `node`, which must belong to no executor: waits
-// up to `service_timeout` for the service, sends `holder.request` and spins `node` on the
-// calling thread for up to `response_timeout`. True only when the reply arrived; it is then
-// moved into `holder.response`. Every failure is logged; a ROS shutdown before or during the
-// spin gives false with an "interrupted" line. One call at a time per node.
+// Blocking call through the client of `service_name` that `node` keeps; `node` must belong to
+// no executor: waits up to `service_timeout` for the service, sends `holder.request` and spins
+// `node` on the calling thread for up to `response_timeout`. True only when the reply arrived;
+// it is then moved into `holder.response`. A reply that comes after its call gave up is
+// dropped, never taken by a later call. Every failure is logged; a ROS shutdown before or
+// during the spin gives false with an "interrupted" line. One call at a time per node.
 template <typename S>
 bool SyncCallService(
-  std::shared_ptr<rclcpp::Node> node, std::string service_name, ServiceCallHolder<S> & holder,
+  std::shared_ptr<PrivateNode> node, std::string service_name, ServiceCallHolder<S> & holder,
   std::chrono::milliseconds response_timeout, std::chrono::milliseconds service_timeout)
 {
   if (!node || service_name.empty()) {
@@ -78,7 +109,7 @@ bool SyncCallService(
     return false;
   }
 
-  auto client = node->create_client<S>(service_name, rmw_qos_profile_services_default, nullptr);
+  auto client = node->ServiceClient<S>(service_name);
   if (!client->wait_for_service(service_timeout)) {
     EE_LOG_ERROR(" server:{} not exist", service_name);
     return false;

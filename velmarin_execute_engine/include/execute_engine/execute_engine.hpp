@@ -41,8 +41,9 @@ struct StatusBlock
 // Requests:
 // - refused before anything is stored ("Failure", nothing ticked, a running goal left alone):
 //   a model id without a handler, a command its model does not accept, a move or work request
-//   while a goal runs, a steering request when no goal of its model runs, and a location or
-//   mapping request while a goal runs;
+//   whose route or a location request whose initial pose holds a NaN or infinite x, y or
+//   heading (the field is logged), a move or work request while a goal runs, a steering request
+//   when no goal of its model runs, and a location or mapping request while a goal runs;
 // - a goal (models 2 and 4, commands 101 and 102) runs on the engine's ticking thread, which
 //   ticks the tree until it stops returning RUNNING. Its first tick sees the goal's own request,
 //   later ticks the goal's latest request: a steering request (another command of the goal's
@@ -88,7 +89,9 @@ public:
   // Keeps `node`, registers the tree's condition and node types and builds the tree from the
   // XML text (`from_text`) or the XML file at `xml_or_path`. False, with nothing done, when
   // `node` is null; false, after logging the reason and writing it to standard output, when
-  // the tree cannot be built (the engine then holds no tree). Stops a running ticking thread
+  // the tree cannot be built (the engine then holds no tree), such as from a file that exists
+  // but is unreadable; false without a word when the building fails with ROS down (an
+  // interrupt came meanwhile, which the caller reports). Stops a running ticking thread
   // before the tree is replaced. Call it before requests arrive, never at the same time as
   // ScheduleRequest.
   bool Init(std::shared_ptr<rclcpp::Node> node, const std::string & xml_or_path, bool from_text);

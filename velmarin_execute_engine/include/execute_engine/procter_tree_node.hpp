@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "common_util/util.hpp"
 #include "execute_engine/cmd_handler_table.hpp"
 #include "rclcpp/rclcpp.hpp"
 #include "velmarin_protocol/srv/robot_common.hpp"
@@ -49,7 +50,7 @@ public:
 
 private:
   CmdHandlerTable<RequestPtr> cmd_handlers_;
-  std::shared_ptr<rclcpp::Node> procter_node_;
+  std::shared_ptr<common_util::PrivateNode> procter_node_;
 };
 
 }  // namespace execute_engine

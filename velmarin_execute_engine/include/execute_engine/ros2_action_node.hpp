@@ -24,6 +24,7 @@
 #include "rcl_action/action_client.h"
 #include "rclcpp/rclcpp.hpp"
 #include "rclcpp_action/rclcpp_action.hpp"
+#include "rcutils/error_handling.h"
 
 namespace execute_engine
 {
@@ -353,7 +354,11 @@ bool Ros2ActionNode<ActionT>::createClient(const std::string & action_name)
   action_client = client;
   client_action_name = action_name;
   const bool found = action_client->wait_for_action_server(action_timeout);
-  if (!found) {
+  if (!rclcpp::ok()) {
+    // A wait cut short by ROS going down (an interrupt) says nothing about the server, and it
+    // leaves its last check's rcl error set, which the next failing rcl call would dump.
+    rcutils_reset_error();
+  } else if (!found) {
     RCLCPP_ERROR(
       node->get_logger(), "%s: Action server with name '%s' is not reachable.", name().c_str(),
       client_action_name.c_str());

@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 
+#include "common_util/util.hpp"
 #include "execute_engine/cmd_handler_table.hpp"
 #include "rclcpp/rclcpp.hpp"
 #include "velmarin_protocol/srv/robot_common.hpp"
@@ -81,7 +82,7 @@ private:
   const std::string delete_trajectory_srv_;
   const std::string loc_get_trajectory_states_srv_;
   const std::string map_get_trajectory_states_srv_;
-  std::shared_ptr<rclcpp::Node> slam_node_;
+  std::shared_ptr<common_util::PrivateNode> slam_node_;
 };
 
 }  // namespace execute_engine

@@ -4,6 +4,8 @@
 #ifndef EXECUTE_ENGINE__START_UP_HPP_
 #define EXECUTE_ENGINE__START_UP_HPP_
 
+#include <chrono>
+
 namespace execute_engine
 {
 
@@ -16,9 +18,13 @@ namespace execute_engine
 // before the context goes down, so a running navigation or obstacle goal is cancelled at its
 // server (the shutdown waits up to 6 s for that). Once this returns, the engine holds no
 // tree, node or client, so ROS can be initialised and this run again in the same process.
+// Before it serves, it gives the graph `discovery_moment` to show another server of
+// "execute_robot"; if one shows, start-up fails as below, with that reason also logged: one
+// engine per robot.
 // Returns 0 after shutdown. When start-up fails before the service exists, writes the reason
-// and "execute engine init failed" to standard output, shuts ROS down and returns -1.
-int ServeExecuteRobot();
+// and "execute engine init failed" to standard output, shuts ROS down and returns -1. When ROS
+// goes down during start-up (an interrupt signal), writes "start-up interrupted" and returns 0.
+int ServeExecuteRobot(std::chrono::milliseconds discovery_moment = std::chrono::seconds(2));
 
 }  // namespace execute_engine
 

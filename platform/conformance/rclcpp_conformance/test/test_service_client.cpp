@@ -77,7 +77,9 @@ TEST_F(ServiceClient, WaitForServiceMatchesResolvedNameAndTypeAndEndsOnShutdown)
                   std::shared_ptr<example_interfaces::srv::SetBool::Response>) {});
   auto wrong_name = map_server->create_service<AddTwoInts>("~/load_map", add);
   EXPECT_STREQ("/map_server/map_server/load_map", wrong_name->get_service_name());
-  EXPECT_FALSE(client->service_is_ready());
+  // Another client of the very name and type is no server either.
+  auto other_client = map_server->create_client<AddTwoInts>("load_map");
+  EXPECT_FALSE(client->wait_for_service(200ms));
 
   rclcpp::Service<AddTwoInts>::SharedPtr service;
   auto appears_later = std::async(std::launch::async, [&] {

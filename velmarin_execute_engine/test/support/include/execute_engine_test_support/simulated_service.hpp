@@ -71,6 +71,13 @@ public:
     return requests_;
   }
 
+  // Frees the requests received so far, so that a long run does not grow with them.
+  void ForgetRequests()
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::vector<Request>().swap(requests_);
+  }
+
   // True once `count` requests have arrived, false if that takes longer than `timeout`.
   bool WaitForRequests(size_t count, std::chrono::milliseconds timeout) const
   {
