@@ -132,6 +132,9 @@ source_underlay() {
       echo "--real needs ROS 2 Humble in /opt/ros/humble or ../shared/tools/real-humble" >&2
       exit 2
     fi
+    # Humble's type support generators, built there, import Debian's newer rosidl_cmake, which
+    # warns on every import that its Python module is deprecated: that one message only.
+    export PYTHONWARNINGS="${PYTHONWARNINGS:+${PYTHONWARNINGS},}ignore:The 'rosidl_cmake' Python module is deprecated:UserWarning"
   fi
   if [[ -n "${setup}" ]]; then
     set +u
