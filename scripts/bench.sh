@@ -51,8 +51,11 @@ for benchmark in "${INSTALL_BASE}"/*/lib/*/*_benchmark; do
     --benchmark_out="${results}/${name}.txt" --benchmark_out_format=console \
     >"${results}/${name}.log" 2>&1 || status=$?
   cat "${results}/${name}.txt" 2>/dev/null || true
-  if [[ "${status}" -ne 0 ]] || grep -q "ERROR OCCURRED" "${results}/${name}.txt" 2>/dev/null; then
-    echo "${name} failed (exit status ${status}); its output: ${results}/${name}.log" >&2
+  if [[ "${status}" -ne 0 ]]; then
+    echo "${name} failed with exit status ${status}; its output: ${results}/${name}.log" >&2
+    failed=1
+  elif grep -q "ERROR OCCURRED" "${results}/${name}.txt"; then
+    echo "${name}: a benchmark failed (ERROR OCCURRED above); its output: ${results}/${name}.log" >&2
     failed=1
   fi
 done
