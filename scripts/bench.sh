@@ -2,9 +2,10 @@
 # Builds a variant and runs every benchmark executable it installs.
 set -euo pipefail
 USAGE="Usage: scripts/bench.sh [--real] [-- BENCHMARK_OPTIONS...]
-Builds the plain variant, or with --real the real one (see scripts/build.sh --help), and runs every installed *_benchmark
-executable (Google Benchmark), printing each results table; what the programs print besides is
-kept in log/<variant>/latest_bench/<benchmark>.log. Exits non-zero when a benchmark fails.
+Builds the plain variant, or with --real the real one (see scripts/build.sh --help), runs every
+installed *_benchmark executable (Google Benchmark) and prints each results table; what the
+programs print besides is kept in log/<variant>/latest_bench/<benchmark>.log. Exits non-zero
+when a benchmark fails.
   --real  builds and runs on the real ROS 2 Humble and BehaviorTree.CPP 3.8 (as
           scripts/test.sh --real), on a ROS_DOMAIN_ID of the run's own and loopback only.
   -- ...  handed to every benchmark executable after the script's own options, for instance
