@@ -181,8 +181,9 @@ refuse_foreign_trees() {
   fi
   [[ -z "${foreign}" ]] && return 0
   cat >&2 <<MESSAGE
-${foreign}: it belongs to another workspace (was this one copied with its build/ folder?),
-and building or testing here would build and test that one. Remove both trees of the variant:
+${foreign}:
+it belongs to another workspace (was this one copied with its build/ folder?), and building or
+testing here would build and test that one. Remove both trees of the variant:
   rm -rf '${BUILD_BASE}' '${INSTALL_BASE}'
 and run the script again.
 MESSAGE
