@@ -1,4 +1,4 @@
-# Shared settings of the set-up, build, test and run scripts; sourced, not run.
+# Shared settings of the set-up, build, test, benchmark and run scripts; sourced, not run.
 
 REPO_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 
@@ -20,6 +20,23 @@ DEBIAN_PACKAGES=(
   libgtest-dev libbenchmark-dev
 )
 
+# Prints the calling script's USAGE and exits when its arguments ask for help (before "--").
+answer_help() {
+  local argument
+  for argument in "$@"; do
+    case "${argument}" in
+      --) return 0 ;;
+      -h|--help) echo "${USAGE}"; exit 0 ;;
+    esac
+  done
+}
+
+refuse_option() {
+  echo "unknown option '$1'" >&2
+  echo "${USAGE}" | head -1 >&2
+  exit 2
+}
+
 # Parses "--sanitizer none|asan|tsan" or "--real" into VARIANT and the flags of that build.
 # "--real" builds against the real ROS 2 Humble and BehaviorTree.CPP 3.8 (no stand-ins).
 parse_variant() {
@@ -38,7 +55,7 @@ parse_variant() {
         sanitizer_given=1
         shift 2 ;;
       --real) VARIANT=real; real_given=1; shift ;;
-      *) echo "unknown option '$1'" >&2; exit 2 ;;
+      *) refuse_option "$1" ;;
     esac
   done
   if [[ "${sanitizer_given}" -eq 1 && "${real_given}" -eq 1 ]]; then
@@ -115,6 +132,9 @@ source_underlay() {
       echo "--real needs ROS 2 Humble in /opt/ros/humble or ../shared/tools/real-humble" >&2
       exit 2
     fi
+    # Humble's type support generators, built there, import Debian's newer rosidl_cmake, which
+    # warns on every import that its Python module is deprecated: that one message only.
+    export PYTHONWARNINGS="${PYTHONWARNINGS:+${PYTHONWARNINGS},}ignore:The 'rosidl_cmake' Python module is deprecated:UserWarning"
   fi
   if [[ -n "${setup}" ]]; then
     set +u
@@ -122,4 +142,68 @@ source_underlay() {
     source "${setup}"
     set -u
   fi
+}
+
+# Holds the variant's lock until the calling script ends, so that two scripts never build or
+# test the same build tree at once: a second one waits, and says so. Scripts that a locking
+# script runs inherit the lock.
+lock_variant() {
+  [[ "${VELMARIN_LOCKED_VARIANT:-}" == "${VARIANT}" ]] && return 0
+  mkdir -p "${REPO_ROOT}/build"
+  local lock_file="${REPO_ROOT}/build/${VARIANT}.lock"
+  exec {variant_lock}>"${lock_file}"
+  if ! flock -n "${variant_lock}"; then
+    echo "Waiting for another script that builds or tests the ${VARIANT} variant here (lock: ${lock_file}) ..."
+    flock "${variant_lock}"
+  fi
+  export VELMARIN_LOCKED_VARIANT="${VARIANT}"
+}
+
+# Stops when the variant's build or install tree was made from another source tree, as in a
+# workspace copied with its build/ folder: colcon would build (and the tests run) that other
+# tree, whose paths are recorded in the CMake caches and colcon's setup files.
+refuse_foreign_trees() {
+  local here cache source_dir prefix foreign=""
+  here="$(realpath -m "${REPO_ROOT}")"
+  for cache in "${BUILD_BASE}"/*/CMakeCache.txt; do
+    [[ -f "${cache}" ]] || continue
+    source_dir="$(sed -n 's/^CMAKE_HOME_DIRECTORY:INTERNAL=//p' "${cache}")"
+    if [[ "$(realpath -m "${source_dir}")/" != "${here}/"* ]]; then
+      foreign="${BUILD_BASE} was configured from ${source_dir}"
+      break
+    fi
+  done
+  if [[ -z "${foreign}" && -f "${INSTALL_BASE}/setup.sh" ]]; then
+    prefix="$(sed -n 's/^_colcon_prefix_chain_sh_COLCON_CURRENT_PREFIX=//p' "${INSTALL_BASE}/setup.sh")"
+    if [[ "$(realpath -m "${prefix}")" != "$(realpath -m "${INSTALL_BASE}")" ]]; then
+      foreign="${INSTALL_BASE} was installed as ${prefix}"
+    fi
+  fi
+  [[ -z "${foreign}" ]] && return 0
+  cat >&2 <<MESSAGE
+${foreign}:
+it belongs to another workspace (was this one copied with its build/ folder?), and building or
+testing here would build and test that one. Remove both trees of the variant:
+  rm -rf '${BUILD_BASE}' '${INSTALL_BASE}'
+and run the script again.
+MESSAGE
+  exit 1
+}
+
+# On the real middleware, runs on this machine at the same time would see each other's nodes:
+# takes a DDS domain of its own, held by a lock until the calling script ends, and keeps DDS on
+# loopback.
+take_ros_domain() {
+  export ROS_LOCALHOST_ONLY=1
+  local candidate
+  for candidate in $(seq 100 229); do
+    exec {domain_lock}>"${TMPDIR:-/tmp}/velmarin-ros-domain-${candidate}.lock"
+    if flock -n "${domain_lock}"; then
+      export ROS_DOMAIN_ID="${candidate}"
+      return 0
+    fi
+    exec {domain_lock}>&-
+  done
+  echo "no free ROS_DOMAIN_ID in 100..229" >&2
+  exit 1
 }

@@ -1,7 +1,12 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build needs; packages already there are skipped.
 set -euo pipefail
+USAGE="Usage: scripts/setup.sh
+Installs with apt-get the Debian packages that the build needs (as root, or through sudo);
+packages already installed are skipped."
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+answer_help "$@"
+[[ $# -eq 0 ]] || refuse_option "$1"
 
 missing=()
 for package in "${DEBIAN_PACKAGES[@]}"; do

@@ -1,13 +1,17 @@
 #!/usr/bin/env bash
 # Builds if needed, then runs every test of every package and prints ctest's summary per
 # package and one total line. Exits non-zero on any failure.
-# Usage: scripts/test.sh [--sanitizer none|asan|tsan | --real] [--repeat N]
-#   --real  builds the system packages against the real ROS 2 Humble and BehaviorTree.CPP 3.8
-#           (/opt/ros/humble where installed, else what ../shared/tools/real-humble builds) and
-#           runs their tests and the conformance tests of platform/conformance there.
-#   --repeat N  runs every test up to N times and counts it failed at its first failing run.
 set -euo pipefail
+USAGE="Usage: scripts/test.sh [--sanitizer none|asan|tsan | --real] [--repeat N]
+Builds the variant if needed (see scripts/build.sh --help), runs every test executable of every
+package with ctest, and ends with 'Total: N passed, N failed', counting test executables.
+  --real      builds the system packages against the real ROS 2 Humble and BehaviorTree.CPP 3.8
+              (/opt/ros/humble where installed, else what ../shared/tools/real-humble builds) and
+              runs their tests and the conformance tests of platform/conformance there, on a
+              ROS_DOMAIN_ID of the run's own and loopback only.
+  --repeat N  runs every test up to N times and counts it failed at its first failing run."
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+answer_help "$@"
 repeat=1
 variant_args=()
 while [[ $# -gt 0 ]]; do
@@ -21,6 +25,7 @@ while [[ $# -gt 0 ]]; do
   fi
 done
 parse_variant "${variant_args[@]}"
+lock_variant
 
 "${REPO_ROOT}/scripts/build.sh" "${variant_args[@]}"
 
@@ -30,22 +35,10 @@ set +u
 source "${INSTALL_BASE}/setup.bash"
 set -u
 
-# On the real middleware, tests of concurrent runs on this machine would see each other's
-# nodes: each run takes a DDS domain of its own, held by a lock until it ends. The tests of
-# one run go one after the other, so they share it. No test talks beyond this machine.
+# The tests of one run go one after the other, so they share its domain. No test talks beyond
+# this machine.
 if using_real_libraries; then
-  export ROS_LOCALHOST_ONLY=1
-  domain=""
-  for candidate in $(seq 100 229); do
-    exec {domain_lock}>"${TMPDIR:-/tmp}/velmarin-ros-domain-${candidate}.lock"
-    if flock -n "${domain_lock}"; then
-      domain="${candidate}"
-      break
-    fi
-    exec {domain_lock}>&-
-  done
-  [[ -n "${domain}" ]] || { echo "no free ROS_DOMAIN_ID in 100..229" >&2; exit 1; }
-  export ROS_DOMAIN_ID="${domain}"
+  take_ros_domain
   echo "Testing on ROS_DOMAIN_ID ${ROS_DOMAIN_ID}"
 fi
 
