@@ -123,6 +123,77 @@ TEST_F(FibonacciActionTest, CancelsEndTheGoalCanceledWhenAcceptedAndSoDoesTheSer
   EXPECT_EQ(results[0].goal_id, dropped->get_goal_id());
 }
 
+// A goal that can no longer be canceled counts as ended, even while it is still canceling.
+TEST_F(FibonacciActionTest, CancelOfAGoalThatCanNoLongerBeCanceledIsAnsweredGoalTerminated)
+{
+  start_server();
+  const std::function<void(ClientGoalHandle::SharedPtr, ServerGoalHandle &)> bring_to[] = {
+    [this](ClientGoalHandle::SharedPtr handle, ServerGoalHandle &) {
+      auto first = client_->async_cancel_goal(handle);
+      ASSERT_EQ(
+        executor_->spin_until_future_complete(first, kPatience), rclcpp::FutureReturnCode::SUCCESS);
+      ASSERT_EQ(first.get()->return_code, CancelResponse::ERROR_NONE);
+    },
+    [](ClientGoalHandle::SharedPtr, ServerGoalHandle & served) {
+      served.succeed(holding<Result>({1}));
+    },
+  };
+  for (const auto & bring : bring_to) {
+    // Without a result callback the client still knows the goal once it ended.
+    const auto handle = send_and_await(5);
+    const auto served = server_->next_accepted_goal();
+    ASSERT_TRUE(handle && served);
+    bring(handle, *served);
+    auto cancel = client_->async_cancel_goal(handle);
+    ASSERT_EQ(
+      executor_->spin_until_future_complete(cancel, kPatience), rclcpp::FutureReturnCode::SUCCESS);
+    EXPECT_EQ(cancel.get()->return_code, CancelResponse::ERROR_GOAL_TERMINATED);
+    EXPECT_TRUE(cancel.get()->goals_canceling.empty());
+  }
+}
+
+// A destroyed server answers nothing it still owed, and the client's requests stay pending;
+// one started under the same name later serves new goals but holds none of the old ones.
+TEST_F(FibonacciActionTest, AServerGoneAnswersNothingMoreAndOneBackKnowsNoneOfItsGoals)
+{
+  start_server();
+  const auto awaited = send_and_await(1, recording());
+  const auto unawaited = send_and_await(2);
+  auto served = server_->next_accepted_goals(2);
+  ASSERT_TRUE(awaited && unawaited && served.size() == 2u);
+  server_.reset();
+  ASSERT_TRUE(spin_until([this] { return !client_->action_server_is_ready(); }));
+  served[1]->publish_feedback(holding<Feedback>({1}));
+  served[1]->succeed(holding<Result>({1}));
+  served[2]->abort(holding<Result>({2}));
+  const auto cancel_to_nobody = client_->async_cancel_goal(awaited);
+
+  start_server();
+  ASSERT_TRUE(client_->wait_for_action_server(kPatience));
+  auto cancel = client_->async_cancel_goal(unawaited);
+  ASSERT_EQ(
+    executor_->spin_until_future_complete(cancel, kPatience), rclcpp::FutureReturnCode::SUCCESS);
+  EXPECT_EQ(cancel.get()->return_code, CancelResponse::ERROR_UNKNOWN_GOAL_ID);
+  auto unknown = client_->async_get_result(unawaited);
+  ASSERT_EQ(
+    executor_->spin_until_future_complete(unknown, kPatience), rclcpp::FutureReturnCode::SUCCESS);
+  EXPECT_EQ(unknown.get().code, ResultCode::UNKNOWN);
+  EXPECT_TRUE(unknown.get().result->sequence.empty());
+  // That first answer is the goal's result: the client forgets the goal.
+  EXPECT_THROW(client_->async_get_result(unawaited), UnknownGoalHandleError);
+
+  const auto fresh = send_and_await(3, recording());
+  const auto fresh_served = server_->next_accepted_goal();
+  ASSERT_TRUE(fresh && fresh_served);
+  fresh_served->succeed(holding<Result>({3}));
+  ASSERT_TRUE(spin_until([&] { return !results.empty(); }));
+  ASSERT_EQ(results.size(), 1u);
+  EXPECT_EQ(results[0].goal_id, fresh->get_goal_id());
+  EXPECT_EQ(results[0].code, ResultCode::SUCCEEDED);
+  EXPECT_TRUE(feedbacks.empty());
+  EXPECT_NE(cancel_to_nobody.wait_for(0s), std::future_status::ready);
+}
+
 TEST_F(FibonacciActionTest, GoalsTheCallerLetGoNeverReachTheFollowedGoalsCallbacks)
 {
   start_server();
