@@ -21,8 +21,10 @@ namespace execute_engine
 // Goals of one action client that its node no longer drives while the server may still run
 // them:
 // - abandoned goals, given up before their goal response came: each is cancelled at the first
-//   settle after its acceptance, for acceptances up to kAcceptanceWatch after it was given up;
-//   refused goals, and goals not answered by then, are forgotten;
+//   settle after its acceptance, for acceptances up to kAcceptanceWatch after it was given up,
+//   and the cancel sent again while the server answers that it does not know the goal yet (it
+//   may answer a goal before it registers it), within the same bound; refused goals, and goals
+//   not answered by then, are forgotten;
 // - kept goals, let go of while their server refused to cancel them: each is followed to its
 //   result, whose outcome goes to the goal's callback at the first settle after it came.
 // Nothing here spins: the client's callbacks must run between settles (the node's spins). All
@@ -42,7 +44,7 @@ public:
 
   void abandon(ResponseFuture response)
   {
-    abandoned_.push_back({std::move(response), Clock::now() + kAcceptanceWatch});
+    abandoned_.push_back({std::move(response), Clock::now() + kAcceptanceWatch, {}});
   }
 
   // Asks for the result of `handle`, a goal the server holds. Its outcome is handed over
@@ -79,25 +81,39 @@ public:
   }
 
   // The abandoned half of settle: cancels the goals accepted meanwhile (without waiting for the
-  // answer), forgets the refused ones and those no longer watched.
+  // answer) and sends again the cancels the server answered with an unknown goal; forgets the
+  // refused goals, the answered cancels and what is no longer watched.
   void cancelAccepted(rclcpp_action::Client<ActionT> & client)
   {
     const auto now = Clock::now();
     for (auto goal = abandoned_.begin(); goal != abandoned_.end();) {
-      if (goal->response.wait_for(std::chrono::seconds(0)) != std::future_status::ready) {
-        goal = now < goal->watched_until ? std::next(goal) : abandoned_.erase(goal);
+      const bool watched = now < goal->watched_until;
+      if (goal->cancel_answer.valid()) {
+        if (goal->cancel_answer.wait_for(std::chrono::seconds(0)) != std::future_status::ready) {
+          goal = watched ? std::next(goal) : abandoned_.erase(goal);
+          continue;
+        }
+        if (
+          !watched || goal->cancel_answer.get()->return_code !=
+                        rclcpp_action::Client<ActionT>::CancelResponse::ERROR_UNKNOWN_GOAL_ID) {
+          EE_LOG_DEBUG("action late accepted goal cancel answered");
+          goal = abandoned_.erase(goal);
+          continue;
+        }
+      } else if (goal->response.wait_for(std::chrono::seconds(0)) != std::future_status::ready) {
+        goal = watched ? std::next(goal) : abandoned_.erase(goal);
         continue;
-      }
-      const auto handle = goal->response.get();
-      goal = abandoned_.erase(goal);
-      if (!handle) {
+      } else if (!goal->response.get()) {
+        goal = abandoned_.erase(goal);
         continue;
       }
       try {
-        client.async_cancel_goal(handle);
+        goal->cancel_answer = client.async_cancel_goal(goal->response.get());
         EE_LOG_DEBUG("action late accepted goal cancelled");
+        ++goal;
       } catch (const rclcpp_action::exceptions::UnknownGoalHandleError &) {
         EE_LOG_DEBUG("action late accepted goal already finished");
+        goal = abandoned_.erase(goal);
       }
     }
   }
@@ -127,7 +143,9 @@ public:
   {
     std::vector<ResponseFuture> responses;
     for (const Abandoned & goal : abandoned_) {
-      responses.push_back(goal.response);
+      if (!goal.cancel_answer.valid()) {
+        responses.push_back(goal.response);
+      }
     }
     return responses;
   }
@@ -139,6 +157,9 @@ private:
   {
     ResponseFuture response;
     Clock::time_point watched_until;
+    // The latest cancel sent for it once accepted.
+    std::shared_future<typename rclcpp_action::Client<ActionT>::CancelResponse::SharedPtr>
+      cancel_answer;
   };
 
   struct Kept
