@@ -227,7 +227,8 @@ TEST_F(ActionNodesTest, EveryMoveOrWorkGoalHasOneOutcomeAndNoneIsLeftRunning)
     if (seen_at == "destruction") {
       late.reset();
     } else if (seen_at == "wait") {
-      engine_test::Eventually([&] { return !late->watchesLeftGoals() || (late->waitForWork(kPatience), false); });
+      engine_test::Eventually(
+        [&] { return !late->watchesLeftGoals() || (late->waitForWork(kPatience), false); });
     } else {
       ASSERT_TRUE(planner_.PublishFeedback(planner_.Goals().size() - 1, Planner::Feedback()));
       std::this_thread::sleep_for(100ms);  // lets the server answer
@@ -267,7 +268,15 @@ TEST_F(ActionNodesTest, PauseAndRecoveryGoalsLeaveTheFirstGoalFollowed)
 // gone ends the goal lost, a goal that ends while paused is taken when it ends.
 TEST_F(ActionNodesTest, AGoalEndsAsItsServerSays)
 {
-  enum Script { kRefusesCancel, kRefusesHaltsCancel, kRestarts, kLeaves, kLeavesPaused, kEndsPaused };
+  enum Script
+  {
+    kRefusesCancel,
+    kRefusesHaltsCancel,
+    kRestarts,
+    kLeaves,
+    kLeavesPaused,
+    kEndsPaused
+  };
   // The script, what the ticks that end the goal return (IDLE: ended by a halt), and the
   // goal's outcome.
   // clang-format off
@@ -294,9 +303,8 @@ TEST_F(ActionNodesTest, AGoalEndsAsItsServerSays)
       if (script == kRefusesHaltsCancel) {
         node->halt();
         ASSERT_TRUE(server->Finish(goal, ResultCode::SUCCEEDED, result_));
-        engine_test::Eventually([&] {
-          return !node->watchesLeftGoals() || (node->waitForWork(kPatience), false);
-        });
+        engine_test::Eventually(
+          [&] { return !node->watchesLeftGoals() || (node->waitForWork(kPatience), false); });
         status = node->status();
       } else {
         // Logged, the goal followed, and the same request not sent again.

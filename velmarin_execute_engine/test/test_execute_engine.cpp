@@ -196,8 +196,7 @@ protected:
       [&] { return g_execute_engine->IsTicking() == (row.outcome == kPaused); }));
     const auto messages = peers_->reached.Messages();
     ASSERT_EQ(messages.size(), published);
-    EXPECT_TRUE(
-      row.outcome < kResult || messages.back().index == (row.outcome == kEnded ? -1 : 7));
+    EXPECT_TRUE(row.outcome < kResult || messages.back().index == (row.outcome == kEnded ? -1 : 7));
   }
 
   std::future<int> served_;
@@ -222,9 +221,11 @@ TEST_F(ExecuteRobotTest, EveryRequestIsCarriedOutAtMostOnceOrAnsweredFailure)
     {2, 3, 201, 0, kDev, kResult},   {2, 4, 201, 0, kDev, kResult},   {2, 1, 1, 1, kNo, kResult},
     {2, 5, 301, 1, kNo, kResult},    {2, 0, 1, 1, kNo, kResult},      {2, 3, 4, 0, kNo, kResult},
     {2, 6, 401, 0, kOust, kEnded},
-    // What the planner holds: a cancel it refuses, a goal ending while paused, a planner gone.
-    {2, 2, 4, 0, kCancel, kResult, kRefusesCancel},      {2, 2, 5, 0, kPause, kPausedResult},
-    {kOn, 2, 403, 1, kNo, kNone},   {2, 2, 5, 0, kPause, kEnded, kLeaves},   {2, 2, 8, 0, kCancel, kEnded},
+    // What the planner holds: a cancel it refuses, a goal that ends while paused (a recovery
+    // then finds no goal), a planner that leaves (the next goal is followed at once).
+    {2, 2, 4, 0, kCancel, kResult, kRefusesCancel},   {2, 2, 5, 0, kPause, kPausedResult},
+    {kOn, 2, 403, 1, kNo, kNone},                     {2, 2, 5, 0, kPause, kEnded, kLeaves},
+    {2, 2, 8, 0, kCancel, kEnded},
     // Sweeping.
     {4, 4, 201, 0, kDev, kResult},   {4, 6, 402, 0, kOust, kEnded},   {4, 4, 5, 0, kPause, kPaused},
     {kOn, 4, 4, 0, kCancel, kEnded}, {4, 4, 202, 1, kNo, kResult},    {4, 2, 4, 1, kNo, kResult}};

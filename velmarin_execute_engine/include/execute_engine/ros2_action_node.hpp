@@ -816,8 +816,11 @@ std::optional<int8_t> Ros2ActionNode<ActionT>::awaitCancelAnswer(
     if (left <= std::chrono::nanoseconds(0)) {
       return std::nullopt;
     }
-    const auto slice = std::min<std::chrono::nanoseconds>(left, ServerWatch<ActionT>::kPresencePeriod);
-    if (private_executor.spin_until_future_complete(answer, slice) == rclcpp::FutureReturnCode::SUCCESS) {
+    const auto slice =
+      std::min<std::chrono::nanoseconds>(left, ServerWatch<ActionT>::kPresencePeriod);
+    if (
+      private_executor.spin_until_future_complete(answer, slice) ==
+      rclcpp::FutureReturnCode::SUCCESS) {
       return answer.get()->return_code;
     }
     if (server_watch->hasLeft(*action_client)) {

@@ -38,8 +38,7 @@ public:
     status_subscription_ = node->template create_subscription<StatusMessage>(
       action_name + "/_action/status",
       rclcpp::QoS(rclcpp::QoSInitialization::from_rmw(profile), profile),
-      [this](std::shared_ptr<const StatusMessage> message) { latest_status_ = message; },
-      options);
+      [this](std::shared_ptr<const StatusMessage> message) { latest_status_ = message; }, options);
   }
 
   ServerWatch(const ServerWatch &) = delete;
