@@ -263,6 +263,9 @@ TEST_F(ExecuteRobotTest, ShutdownCancelsTheRunningGoalFirst)
     StartGoal(2);
     // Known to the server, so cancellable.
     ASSERT_TRUE(planner_->PublishFeedback(0, velmarin_protocol::action::Planner::Feedback(), 10s));
+    // Lets the node's result request, which the feedback brings, reach the planner: one that
+    // the planner takes after the shutdown fails there, in this shared process.
+    std::this_thread::sleep_for(200ms);
     stop == -1 ? planner_.reset() : planner_->SetCancelAnswerDelay(stop == -2 ? 2s : 0s);
     stop > 0 ? std::raise(stop) : rclcpp::shutdown();
     ASSERT_EQ(served_.wait_for(4s), std::future_status::ready);
