@@ -239,6 +239,7 @@ TEST_F(FibonacciActionTest, AServerGoneAnswersNothingMoreAndOneBackKnowsNoneOfIt
   ASSERT_TRUE(awaited && unawaited && served.size() == 2u);
   server_.reset();
   ASSERT_TRUE(spin_until([this] { return !client_->action_server_is_ready(); }));
+  EXPECT_FALSE(client_->wait_for_action_server(0s));
   served[1]->publish_feedback(holding<Feedback>({1}));
   served[1]->succeed(holding<Result>({1}));
   served[2]->abort(holding<Result>({2}));
