@@ -321,6 +321,10 @@ private:
   // The server left the graph: the goal and every goal let go of are lost.
   BT::NodeStatus loseServer();
 
+  // The server left the graph: the goals let go of are lost, and the next goal start waits
+  // for the server.
+  void forgetServer();
+
   // onGoalLost, unless the outcome was handed over already.
   void reportGoalLost();
 
@@ -696,9 +700,7 @@ bool Ros2ActionNode<ActionT>::waitForWork(std::chrono::nanoseconds cap)
     left_goals.settle(*action_client);
     // A followed goal's tick looks itself.
     if (!followsGoal() && server_watch->hasLeft(*action_client)) {
-      EE_LOG_ERROR("action server [{}] left the graph", client_action_name);
-      server_ready = false;
-      left_goals.forgetAll();
+      forgetServer();
     }
   }
   return early;
@@ -735,6 +737,7 @@ void Ros2ActionNode<ActionT>::cancelGoal()
     return;
   }
   if (followsGoal() && server_watch->hasLeft(*action_client, true)) {
+    forgetServer();
     pending_goal_handle = {};
     goal_handle.reset();
     return;
@@ -866,12 +869,18 @@ void Ros2ActionNode<ActionT>::handOverOutcome()
 template <class ActionT>
 BT::NodeStatus Ros2ActionNode<ActionT>::loseServer()
 {
-  EE_LOG_ERROR("action server [{}] left the graph", client_action_name);
-  server_ready = false;
-  left_goals.forgetAll();
+  forgetServer();
   reportGoalLost();
   clearGoalState();
   return validateResultStatus(onActionError(kServerUnreachable));
+}
+
+template <class ActionT>
+void Ros2ActionNode<ActionT>::forgetServer()
+{
+  EE_LOG_ERROR("action server [{}] left the graph", client_action_name);
+  server_ready = false;
+  left_goals.forgetAll();
 }
 
 template <class ActionT>
