@@ -213,22 +213,24 @@ public:
     return future.get();
   }
 
-  // Sends `request` (a navigation move) and waits until the planner has the goal and the
-  // action node has taken its acceptance. False if any step fails.
+  // Sends `request` (a navigation move) and waits until the planner has the goal and runs it
+  // (a server refuses to cancel a goal it has answered but not yet started) and the action node
+  // has taken its acceptance. False if any step fails.
   bool StartGoal(const std::shared_ptr<RobotCommon::Request> & request)
   {
     const size_t goals = planner_.Goals().size();
     const size_t accepted = AcceptanceWatch::Count();
-    return Call(request) != nullptr && planner_.WaitForGoals(goals + 1, kWaitBound) &&
+    return Call(request) != nullptr && planner_.WaitForAcceptance(goals, kWaitBound) &&
            AcceptanceWatch::WaitFor(accepted + 1);
   }
 
-  // Cancels the followed goal and waits until the planner has the cancel and the ticking
-  // thread has ended. False if any step fails.
+  // Cancels the followed goal once the planner runs it, and waits until the planner has the
+  // cancel and the ticking thread has ended. False if any step fails.
   bool CancelGoal()
   {
     const size_t cancels = planner_.CancelRequests();
-    return Call(MakeRequest(kNavigationModel, kCancelCmd)) != nullptr &&
+    return planner_.WaitForAcceptance(planner_.Goals().size() - 1, kWaitBound) &&
+           Call(MakeRequest(kNavigationModel, kCancelCmd)) != nullptr &&
            planner_.WaitForCancelRequests(cancels + 1, kWaitBound) && WaitUntilIdle();
   }
 

@@ -112,6 +112,7 @@ void ExecuteEngine::TicketLock::lock()
   // Before the ticket is taken, so that an interrupt that raises leaves no ticket unserved.
   if (sleeping_on_) {
     sleeping_on_->interruptWait();
+    sleep_interrupted_ = true;
   }
   const uint64_t ticket = next_ticket_++;
   turn_changed_.wait(guard, [this, ticket] { return now_serving_ == ticket; });
@@ -133,13 +134,15 @@ bool ExecuteEngine::TicketLock::BeginSleep(GoalWaiter * waiter)
     return false;
   }
   sleeping_on_ = waiter;
+  sleep_interrupted_ = false;
   return true;
 }
 
-void ExecuteEngine::TicketLock::EndSleep()
+bool ExecuteEngine::TicketLock::EndSleep()
 {
   std::lock_guard<std::mutex> guard(mutex_);
   sleeping_on_ = nullptr;
+  return sleep_interrupted_;
 }
 
 ExecuteEngine::ExecuteEngine()
@@ -255,6 +258,13 @@ bool ExecuteEngine::ExecuteBehaviorTree(
   } else {
     TickOnce(std::move(request));
   }
+  // Goals let go of during this request are settled between requests too.
+  for (GoalWaiter * waiter : goal_waiters_) {
+    if (waiter->watchesLeftGoals()) {
+      StartTicking();
+      break;
+    }
+  }
 
   const bool failed = status_.failure_count != 0;
   response->result = failed ? 1 : 0;
@@ -324,9 +334,14 @@ void ExecuteEngine::StartGoal(std::shared_ptr<Request> request)
   request_ = request;
   goal_start_ = request;
   goal_request_ = std::move(request);
+  StartTicking();
+}
+
+void ExecuteEngine::StartTicking()
+{
   bool idle = false;
   if (!running_.compare_exchange_strong(idle, true)) {
-    // The thread of the goal that ended has not yet seen it end; it ticks this goal instead.
+    // A running thread ticks a goal as soon as there is one.
     return;
   }
   // The previous thread cleared the flag under the lock held here and touches nothing after,
@@ -390,13 +405,6 @@ bool ExecuteEngine::Tick(std::shared_ptr<Request> request, bool one_shot)
 
 bool ExecuteEngine::TickGoal()
 {
-  if (!goal_request_) {
-    return false;
-  }
-  if (stop_requested_ || !rclcpp::ok()) {
-    HaltTree();
-    return false;
-  }
   std::shared_ptr<Request> request = goal_start_ ? std::move(goal_start_) : goal_request_;
   goal_start_.reset();
   if (Tick(std::move(request), false)) {
@@ -438,8 +446,10 @@ void ExecuteEngine::SleepUntilWork()
     return;
   }
   try {
-    waiter->waitForWork(kSleepCap);
-    tick_lock_.EndSleep();
+    const bool early = waiter->waitForWork(kSleepCap);
+    if (tick_lock_.EndSleep() && early) {
+      ++request_wake_ups_;
+    }
   } catch (const std::exception & error) {
     tick_lock_.EndSleep();
     EE_LOG_ERROR("behavior_tree wait failed: {}", error.what());
@@ -447,17 +457,52 @@ void ExecuteEngine::SleepUntilWork()
   }
 }
 
+bool ExecuteEngine::WatchLeftGoals()
+{
+  bool watching = false;
+  for (GoalWaiter * waiter : goal_waiters_) {
+    if (!waiter->watchesLeftGoals()) {
+      continue;
+    }
+    watching = true;
+    if (!tick_lock_.BeginSleep(waiter)) {
+      // A request waits: it goes first.
+      return true;
+    }
+    try {
+      waiter->waitForWork(kSleepCap);
+    } catch (const std::exception & error) {
+      EE_LOG_ERROR("behavior_tree wait failed: {}", error.what());
+    }
+    tick_lock_.EndSleep();
+  }
+  return watching;
+}
+
+bool ExecuteEngine::TickOrWatch()
+{
+  if (stop_requested_ || !rclcpp::ok()) {
+    if (goal_request_) {
+      HaltTree();
+    }
+    return false;
+  }
+  if (goal_request_ && TickGoal()) {
+    SleepUntilWork();
+    return true;
+  }
+  return WatchLeftGoals();
+}
+
 void ExecuteEngine::TickLoop()
 {
-  bool keep_ticking = true;
-  while (keep_ticking) {
+  bool keep_running = true;
+  while (keep_running) {
     std::lock_guard<TicketLock> guard(tick_lock_);
-    keep_ticking = TickGoal();
-    if (keep_ticking) {
-      SleepUntilWork();
-    } else {
+    keep_running = TickOrWatch();
+    if (!keep_running) {
       // Cleared before the lock passes on: a move or work request queued behind this last
-      // tick then starts a thread of its own instead of counting on this one, which ticks no
+      // round then starts a thread of its own instead of counting on this one, which ticks no
       // more. Nothing after this touches the engine.
       running_ = false;
     }
@@ -501,6 +546,8 @@ void ExecuteEngine::SetErrorCode(int32_t code)
 }
 
 bool ExecuteEngine::IsTicking() const { return running_; }
+
+uint64_t ExecuteEngine::RequestWakeUps() const { return request_wake_ups_; }
 
 void ExecuteEngine::Release()
 {

@@ -48,8 +48,13 @@ BT::NodeStatus SecurityTreeNode::tick()
 
 BT::NodeStatus SecurityTreeNode::onActionError(int32_t error_code)
 {
+  StatusBlock * status = g_execute_engine->GetStatus();
+  // The goal that was not answered in time was counted a success when it was filled.
+  if (error_code == kGoalResponseTimeout && status->success_count > 0) {
+    --status->success_count;
+  }
   if (error_code != kGoalRefused) {
-    ++g_execute_engine->GetStatus()->failure_count;
+    ++status->failure_count;
   }
   return BT::NodeStatus::FAILURE;
 }

@@ -68,6 +68,11 @@ struct StatusBlock
 // or anyone asks for the lock, which ends that sleep first. With no such node, or several, it
 // ticks on at once. One-shot ticks never sleep.
 //
+// While an action node holds goals it has let go of that its server may still run (a late
+// acceptance to cancel, a result to hand over), the ticking thread also runs without a goal,
+// started by the request that left them if need be: it spins each such node's client in turn,
+// in the same sleeps, until none is left.
+//
 // The accessors GetRequestData, GetRequestPtr, GetRequest, GetStatus, GetNode and SetErrorCode
 // take no lock: they are for the tree's nodes, which call them inside a tick, where the lock is
 // already held. Anyone else may call them only while no tick can run.
@@ -120,6 +125,10 @@ public:
   // True while the ticking thread runs. Safe from any thread.
   bool IsTicking() const;
 
+  // How many of the ticking thread's sleeps a request has ended before their time. Safe from
+  // any thread.
+  uint64_t RequestWakeUps() const;
+
 private:
   using Handler = std::function<bool(std::shared_ptr<Request>, std::shared_ptr<Response>)>;
 
@@ -134,9 +143,9 @@ private:
     void unlock();
 
     // For the holder: false when someone already waits for the lock; otherwise `waiter` is
-    // interrupted by every lock() until EndSleep.
+    // interrupted by every lock() until EndSleep, which tells whether one did.
     bool BeginSleep(GoalWaiter * waiter);
-    void EndSleep();
+    bool EndSleep();
 
   private:
     std::mutex mutex_;
@@ -144,6 +153,7 @@ private:
     uint64_t next_ticket_ = 0;
     uint64_t now_serving_ = 0;
     GoalWaiter * sleeping_on_ = nullptr;
+    bool sleep_interrupted_ = false;
   };
 
   ExecuteEngine();
@@ -158,6 +168,8 @@ private:
   // The following run with tick_lock_ held; each counts a failure where it refuses.
   // Makes `request` the goal's and has the ticking thread tick it, unless a goal runs.
   void StartGoal(std::shared_ptr<Request> request);
+  // Starts the ticking thread unless it runs.
+  void StartTicking();
   // Makes `request` the goal's latest request, if a goal of its model runs.
   void SteerGoal(std::shared_ptr<Request> request);
   // Ticks the tree once for `request`; counts a failure when the tick counted nothing.
@@ -165,9 +177,15 @@ private:
   // One tick with `request` as the current request; true when the tree is left RUNNING. A
   // raised error is logged and counted as a failure, and halts the tree.
   bool Tick(std::shared_ptr<Request> request, bool one_shot);
-  // One tick of the ticking thread; false when the thread is to end (no goal, goal done, error,
-  // stop asked for, or ROS shut down), the goal then having ended.
+  // One tick of the running goal; false when the goal has ended (done, or an error).
   bool TickGoal();
+  // One round of the ticking thread: a tick of the goal and a sleep, or a spin for goals let go
+  // of; false when the thread is to end (nothing left to do, stop asked for, or ROS shut down,
+  // a running goal then halted).
+  bool TickOrWatch();
+  // Spins, in turn, each GoalWaiter that holds goals it let go of (errors only logged); false
+  // when none does.
+  bool WatchLeftGoals();
   // Halts the tree (an error while halting is only logged), which ends a running goal.
   void HaltTree();
   // Forgets the goal's requests; the ticking thread then ends without another tick.
@@ -204,6 +222,7 @@ private:
   // The goal's own move or work request until the ticking thread's first tick of it.
   std::shared_ptr<Request> goal_start_;
   std::atomic<bool> stop_requested_{false};
+  std::atomic<uint64_t> request_wake_ups_{0};
   TicketLock tick_lock_;
   // Kept joinable only so it can be waited for before a new one starts and at exit.
   std::thread tick_thread_;

@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <future>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -21,6 +22,8 @@
 
 #include "common_util/log_holder.hpp"
 #include "execute_engine/execute_engine.hpp"
+#include "execute_engine/left_goals.hpp"
+#include "execute_engine/server_watch.hpp"
 #include "rcl_action/action_client.h"
 #include "rclcpp/rclcpp.hpp"
 #include "rclcpp_action/rclcpp_action.hpp"
@@ -40,8 +43,8 @@ struct Ros2Params
   std::chrono::milliseconds action_timeout{1000};
 };
 
-// What the engine's ticking thread sleeps on between two ticks of a goal: an action node's
-// client. The engine finds it among the tree's nodes.
+// What the engine's ticking thread sleeps on between two ticks of a goal, and spins for between
+// requests: an action node's client. The engine finds it among the tree's nodes.
 class GoalWaiter
 {
 public:
@@ -49,11 +52,16 @@ public:
   // falling due, is then what the next tick is for.
   virtual bool followsRunningGoal() const = 0;
 
+  // Whether the node holds goals it has let go of that the server may still run (late
+  // acceptances to cancel, results to hand over): only spins of its client settle them.
+  virtual bool watchesLeftGoals() const = 0;
+
   // Runs one piece of the client's work, waiting for it up to `cap`, or only until the goal
-  // response falls due when that is sooner; returns early, without running anything, once
-  // interruptWait is called. On the thread that ticks the tree, between two ticks; raises what
-  // the client's callbacks raise.
-  virtual void waitForWork(std::chrono::nanoseconds cap) = 0;
+  // response falls due when that is sooner, then settles what it brought in; returns early,
+  // without running anything, once interruptWait is called. True when it returned before its
+  // wait was up. On the thread that ticks the tree, between two ticks; raises what the client's
+  // callbacks raise.
+  virtual bool waitForWork(std::chrono::nanoseconds cap) = 0;
 
   // Ends a waitForWork under way, or makes the next one of this node return at once. Safe from
   // any thread while the node's client is not being replaced.
@@ -69,22 +77,37 @@ protected:
 // goal (goal response, feedback, result) and return RUNNING until onResultReceived, onFeedback
 // or onActionError decide the outcome. While a goal runs, the engine's current command steers
 // it: 4 and 8 cancel it (SUCCESS), 5 sends a pause goal and 403 then a recovery goal, both built
-// by fillGoal and not followed themselves.
+// by fillGoal and not followed themselves; a paused goal is still followed.
 //
 // Every goal started at IDLE gets exactly one outcome: its result, handed to onResultReceived
-// (also when it comes while the goal is being cancelled or halted), or else onGoalLost.
+// (also when it comes while the goal is being cancelled or halted, or after the node let go of
+// it), or else onGoalLost.
 //
-// No goal sent at IDLE is left running unfollowed on the server:
+// What the node believes about a goal is what the server holds:
+// - the result is asked for only once the server has shown that it holds the goal (its goal
+//   status lists it, or a feedback came): a server may answer a goal before it registers it,
+//   and answers a result request that comes in between with an empty result of status
+//   UNKNOWN. A result of status UNKNOWN is never taken as the goal's: the server no longer
+//   holds the goal, which is lost (onActionError(kGoalUnknown));
+// - a cancel the server refuses is logged at error level and leaves the goal followed (the
+//   same cancel request is not sent again at later ticks); a cancel answered "goal terminated"
+//   leaves it followed until its result is in; a goal the server still does not know after
+//   the cancel was asked again for `action_timeout` is lost;
+// - a server that has left the graph while a goal is followed (paused too) is noticed at the
+//   first tick at least ServerWatch::kPresencePeriod after the last look, and at once by a
+//   cancel: the goal is lost (onActionError(kServerUnreachable)), nothing more is sent to that
+//   server, and the next goal start waits for the server again;
 // - a cancel (4, 8, halt, a feedback verdict) that comes before the goal response waits for it
 //   until the response is due (`action_timeout` after sending), and cancels the goal as soon as
 //   it is accepted;
 // - a goal whose response did not come in time (or when such a cancel stopped waiting) is
-//   abandoned: it is cancelled at the first spin of this node that sees its acceptance. This
-//   node, while it holds such goals, spins for them at every tick after the server is found,
-//   and in halt and cancelGoal; its destruction and the replacement of its client wait up to
-//   `action_timeout` for acceptances still due. An acceptance that comes later than that, or
-//   while the node is neither ticked nor halted, waits for the next of these spins; one that
-//   comes after the node or its client is gone, or after ROS is shut down, is not cancelled.
+//   abandoned: it is cancelled at the first spin of this node that sees its acceptance, for
+//   acceptances up to LeftGoals::kAcceptanceWatch (60 s) after it was given up. This node spins
+//   for them at every tick, in halt, cancelGoal and waitForWork (which the engine calls between
+//   requests while watchesLeftGoals); its destruction and the replacement of its client wait
+//   up to `action_timeout` for acceptances still due, and forget the rest;
+// - a goal let go of by halt or a feedback verdict while its server refuses to cancel it is
+//   followed to its result in the same spins, and its outcome handed over then.
 //
 // The client's callbacks run in a callback group of their own that only `private_executor`
 // serves, and that executor is spun only inside this node's own calls: everything here but
@@ -108,8 +131,10 @@ public:
   // The goal response did not come within `action_timeout`, or a RUNNING tick found no goal
   // to follow (the goal ended or was refused by the server and the tree did not reset the node).
   static constexpr int32_t kGoalResponseTimeout = 1;
-  // The action server was not found at a tick.
+  // The action server was not found at a tick, or left the graph while a goal was followed.
   static constexpr int32_t kServerUnreachable = 2;
+  // The server answered the result request as for a goal it does not hold.
+  static constexpr int32_t kGoalUnknown = 3;
   // fillGoal refused the goal.
   static constexpr int32_t kGoalRefused = 5;
 
@@ -126,8 +151,8 @@ public:
   ~Ros2ActionNode() override;
 
   // When RUNNING: cancels the goal (a pending one as soon as it is accepted, see the class
-  // comment) and waits up to `action_timeout` for the answer, hands its outcome over and
-  // clears the goal state.
+  // comment) and waits up to `action_timeout` for the answer, hands its outcome over (a goal
+  // the server kept, once it ends) and clears the goal state.
   void halt() override;
 
   // Starts, steers or follows the goal (see the class comment). Returns RUNNING without
@@ -142,9 +167,9 @@ public:
   // False refuses the goal; the tick then returns onActionError(kGoalRefused).
   virtual bool fillGoal(Goal & goal) = 0;
 
-  // The result of the goal sent at IDLE, whatever its result code, after the goal state was
-  // cleared. Returns SUCCESS or FAILURE, which the tick returns (a cancel's tick and halt
-  // return their own).
+  // The result of the goal sent at IDLE, whatever its result code but UNKNOWN, after the goal
+  // state was cleared. Returns SUCCESS or FAILURE, which the tick returns (a cancel's tick and
+  // halt return their own, and a goal let go of returns to no tick).
   virtual BT::NodeStatus onResultReceived(const WrappedResult & result) = 0;
 
   // Every feedback delivered for a goal sent at IDLE. RUNNING lets the goal go on; SUCCESS or
@@ -159,8 +184,9 @@ public:
   virtual BT::NodeStatus onActionError(int32_t /*error_code*/) { return BT::NodeStatus::FAILURE; }
 
   // Called once for a goal start (an IDLE tick, for command `cmd`) whose goal ends without its
-  // result reaching onResultReceived: not sent (server not found, fillGoal refused), refused or
-  // not answered in time by the server, or ended by a cancel, a halt or a feedback verdict.
+  // result reaching onResultReceived: not sent (server not found, fillGoal refused), refused,
+  // not answered in time or not held by the server, its server gone, or ended by a cancel, a
+  // halt or a feedback verdict.
   virtual void onGoalLost(int32_t /*cmd*/) {}
 
   // Whether the tick that sends a goal waits for its goal response, up to `action_timeout`, so
@@ -177,14 +203,17 @@ public:
 
   // Asks the server to cancel the goal sent at IDLE and waits up to `action_timeout` for its
   // answer (a missing answer is only logged), asking again while the server answers that it
-  // does not know the goal yet, then lets the goal go. A goal whose response has not come is
-  // first waited for until its response is due (see the class comment). Without a goal, or once
-  // ROS is shut down, it sends nothing. A call made while another one runs (from a callback of
-  // its wait) returns at once.
+  // does not know the goal yet, then lets the goal go; the goal stays followed (`goal_handle`
+  // kept) when the server refused the cancel or the goal had already ended there. A goal whose
+  // response has not come is first waited for until its response is due (see the class
+  // comment). Without a goal, once ROS is shut down or when the server has left the graph, it
+  // sends nothing. A call made while another one runs (from a callback of its wait) returns at
+  // once.
   void cancelGoal();
 
   bool followsRunningGoal() const override;
-  void waitForWork(std::chrono::nanoseconds cap) override;
+  bool watchesLeftGoals() const override;
+  bool waitForWork(std::chrono::nanoseconds cap) override;
   void interruptWait() override;
 
   static BT::PortsList providedPorts() { return basicActionPorts({}); }
@@ -214,6 +243,8 @@ protected:
   bool goal_in_flight = false;
   WrappedResult wrapped_result{};
   bool has_result = false;
+  // The server answered the result request with status UNKNOWN.
+  bool goal_unknown = false;
   bool feedback_seen = false;
   bool result_asked = false;
   bool server_ready = false;
@@ -222,8 +253,12 @@ protected:
   // The goal started at IDLE has not had its outcome handed over yet; `goal_cmd` started it.
   bool outcome_due = false;
   int32_t goal_cmd = 0;
-  // Goals given up before their goal response came, to be cancelled once accepted.
-  std::vector<std::shared_future<typename GoalHandle::SharedPtr>> abandoned_goals;
+  // The cancel request the server refused for the followed goal.
+  std::shared_ptr<const ExecuteEngine::Request> refused_cancel;
+  // What the server shows of itself to `action_client`.
+  std::unique_ptr<ServerWatch<ActionT>> server_watch;
+  // Goals of `action_client` let go of while the server may still run them.
+  LeftGoals<ActionT> left_goals;
 
 private:
   static constexpr const char * kActionNamePort = "action_name";
@@ -233,7 +268,8 @@ private:
   static constexpr int32_t kPauseCmd = 5;
   static constexpr int32_t kRecoveryCmd = 403;
   static constexpr std::chrono::milliseconds kCancelRetryPause{10};
-  static constexpr std::chrono::milliseconds kResultAskDelay{100};
+
+  using CancelResponse = typename rclcpp_action::Client<ActionT>::CancelResponse;
 
   // Clears `cancelling` when the cancelGoal call that set it returns or raises.
   class CancellingReset
@@ -260,19 +296,35 @@ private:
   // Takes in the goal response, feedback and result of the goal sent at IDLE.
   BT::NodeStatus followGoal();
 
-  // Asks for the followed goal's result once the server has shown that it holds the goal (a
-  // status past ACCEPTED or a feedback), or kResultAskDelay after sending it, as a status may
-  // come before the goal response and be lost. A server may answer a goal before it registers
-  // it, and answers a result request that comes in between at once with an empty result of
-  // status UNKNOWN, which would end a goal that goes on.
+  // Asks for the followed goal's result once the server has shown that it holds the goal.
   void askForResultOnceShown();
+
+  // Asks for the followed goal's result, unless that was done.
+  void askForResult();
 
   // How long until the goal response is overdue (negative once it is), on the node's clock.
   std::chrono::nanoseconds goalResponseDueIn() const;
 
-  // Cancels the goal, hands its outcome over (the result, if it came meanwhile, else
-  // onGoalLost) and clears the goal state.
+  // Waits for a cancel's answer until `deadline`, looking meanwhile whether the server left
+  // the graph; its return code, or none when no answer came.
+  std::optional<int8_t> awaitCancelAnswer(
+    const std::shared_future<typename CancelResponse::SharedPtr> & answer,
+    std::chrono::steady_clock::time_point deadline);
+
+  // Cancels the goal; hands its outcome over (the result, if it came meanwhile, else
+  // onGoalLost), or lets go of a goal the server kept, following it to its outcome; clears the
+  // goal state.
   void endGoal();
+
+  // The followed goal's outcome: its result if it came, else onGoalLost; clears the goal state.
+  void handOverOutcome();
+
+  // The server left the graph: the goal and every goal let go of are lost.
+  BT::NodeStatus loseServer();
+
+  // The server left the graph: the goals let go of are lost, and the next goal start waits
+  // for the server.
+  void forgetServer();
 
   // onGoalLost, unless the outcome was handed over already.
   void reportGoalLost();
@@ -280,14 +332,11 @@ private:
   // Moves the pending goal response to the abandoned goals.
   void abandonPendingGoal();
 
-  // Runs what the client has ready and cancels the abandoned goals accepted meanwhile.
-  void pollAbandonedGoals();
-
-  // Cancels the abandoned goals whose acceptance has come; forgets those refused.
-  void cancelAcceptedAbandonedGoals();
+  // Runs what the client has ready and settles the goals let go of.
+  void pollLeftGoals();
 
   // Waits up to `timeout` for the abandoned goals' responses, cancels the accepted ones and
-  // forgets the rest.
+  // forgets every goal let go of.
   void settleAbandonedGoals(std::chrono::nanoseconds timeout);
 
   // SUCCESS or FAILURE unchanged; anything else raises std::logic_error.
@@ -317,7 +366,7 @@ Ros2ActionNode<ActionT>::Ros2ActionNode(
 template <class ActionT>
 Ros2ActionNode<ActionT>::~Ros2ActionNode()
 {
-  if (abandoned_goals.empty() || !rclcpp::ok()) {
+  if (left_goals.empty() || !rclcpp::ok()) {
     return;
   }
   try {
@@ -340,6 +389,7 @@ bool Ros2ActionNode<ActionT>::createClient(const std::string & action_name)
     node->create_callback_group(rclcpp::CallbackGroupType::MutuallyExclusive, false);
   const auto client = rclcpp_action::create_client<ActionT>(
     node, action_name, group, rcl_action_client_get_default_options());
+  auto watch = std::make_unique<ServerWatch<ActionT>>(node, action_name, group);
   if (action_client) {
     // They can be cancelled only through the client that sent them.
     settleAbandonedGoals(action_timeout);
@@ -352,6 +402,7 @@ bool Ros2ActionNode<ActionT>::createClient(const std::string & action_name)
   private_executor.add_callback_group(group, node->get_node_base_interface(), true);
   callback_group = group;
   action_client = client;
+  server_watch = std::move(watch);
   client_action_name = action_name;
   const bool found = action_client->wait_for_action_server(action_timeout);
   if (!rclcpp::ok()) {
@@ -412,7 +463,7 @@ BT::NodeStatus Ros2ActionNode<ActionT>::tick()
     server_ready = true;
   }
 
-  pollAbandonedGoals();
+  pollLeftGoals();
 
   if (status() == BT::NodeStatus::IDLE) {
     EE_LOG_DEBUG("request step into IDLE");
@@ -423,13 +474,25 @@ BT::NodeStatus Ros2ActionNode<ActionT>::tick()
     return BT::NodeStatus::RUNNING;
   }
 
+  if (followsGoal() && server_watch->hasLeft(*action_client)) {
+    return loseServer();
+  }
   // The service thread may replace the request at any time; this tick keeps its own copy.
-  const int32_t cmd = currentCommand();
-  if (cmd == kCancelCmd || cmd == kOtherCancelCmd) {
+  const std::shared_ptr<const ExecuteEngine::Request> request = g_execute_engine->GetRequest();
+  const int32_t cmd = request->command.cmd;
+  if ((cmd == kCancelCmd || cmd == kOtherCancelCmd) && request != refused_cancel) {
     EE_LOG_DEBUG("action step into cancel");
-    endGoal();
+    cancelGoal();
+    if (goal_handle) {
+      refused_cancel = request;
+      return followGoal();
+    }
+    handOverOutcome();
     EE_LOG_DEBUG("action cancel success");
     return BT::NodeStatus::SUCCESS;
+  }
+  if (cmd == kPauseCmd && is_paused) {
+    return followGoal();
   }
   if (cmd == kPauseCmd || (cmd == kRecoveryCmd && is_paused)) {
     return steerGoal(cmd);
@@ -444,6 +507,7 @@ BT::NodeStatus Ros2ActionNode<ActionT>::startGoal(int32_t cmd)
   setStatus(BT::NodeStatus::RUNNING);
   goal_in_flight = false;
   has_result = false;
+  goal_unknown = false;
   is_paused = false;
   pending_goal_handle = {};
   goal_handle.reset();
@@ -451,6 +515,7 @@ BT::NodeStatus Ros2ActionNode<ActionT>::startGoal(int32_t cmd)
   wrapped_result = WrappedResult{};
   feedback_seen = false;
   result_asked = false;
+  refused_cancel.reset();
   outcome_due = true;
   goal_cmd = cmd;
 
@@ -493,8 +558,7 @@ BT::NodeStatus Ros2ActionNode<ActionT>::startGoal(int32_t cmd)
 template <class ActionT>
 BT::NodeStatus Ros2ActionNode<ActionT>::steerGoal(int32_t cmd)
 {
-  // While paused, a lasting pause command neither spins nor looks at the goal.
-  if ((cmd == kPauseCmd && is_paused) || !action_client) {
+  if (!action_client) {
     return BT::NodeStatus::RUNNING;
   }
   Goal goal;
@@ -560,6 +624,12 @@ BT::NodeStatus Ros2ActionNode<ActionT>::followGoal()
     endGoal();
     return feedback_status;
   }
+  if (goal_unknown) {
+    EE_LOG_ERROR("action goal unknown to server [{}], lost", client_action_name);
+    reportGoalLost();
+    clearGoalState();
+    return validateResultStatus(onActionError(kGoalUnknown));
+  }
   if (has_result) {
     EE_LOG_DEBUG("action get result");
     outcome_due = false;
@@ -573,12 +643,15 @@ BT::NodeStatus Ros2ActionNode<ActionT>::followGoal()
 template <class ActionT>
 void Ros2ActionNode<ActionT>::askForResultOnceShown()
 {
-  if (!goal_handle || result_asked) {
-    return;
+  if (goal_handle && (feedback_seen || server_watch->holds(goal_handle->get_goal_id()))) {
+    askForResult();
   }
-  const bool shown =
-    goal_handle->get_status() != rclcpp_action::GoalStatus::STATUS_ACCEPTED || feedback_seen;
-  if (!shown && node->now() - goal_sent_time < rclcpp::Duration(kResultAskDelay)) {
+}
+
+template <class ActionT>
+void Ros2ActionNode<ActionT>::askForResult()
+{
+  if (!goal_handle || result_asked) {
     return;
   }
   result_asked = true;
@@ -587,8 +660,12 @@ void Ros2ActionNode<ActionT>::askForResultOnceShown()
       EE_LOG_DEBUG("action get result back");
       // Results of goals this node no longer follows are dropped.
       if (goal_handle && goal_handle->get_goal_id() == result.goal_id) {
-        wrapped_result = result;
-        has_result = true;
+        if (result.code == rclcpp_action::ResultCode::UNKNOWN) {
+          goal_unknown = true;
+        } else {
+          wrapped_result = result;
+          has_result = true;
+        }
       }
       emitStateChanged();
     });
@@ -604,8 +681,15 @@ bool Ros2ActionNode<ActionT>::followsRunningGoal() const
 }
 
 template <class ActionT>
-void Ros2ActionNode<ActionT>::waitForWork(std::chrono::nanoseconds cap)
+bool Ros2ActionNode<ActionT>::watchesLeftGoals() const
 {
+  return !left_goals.empty();
+}
+
+template <class ActionT>
+bool Ros2ActionNode<ActionT>::waitForWork(std::chrono::nanoseconds cap)
+{
+  const auto start = std::chrono::steady_clock::now();
   auto timeout = cap;
   if (!goal_in_flight && pending_goal_handle.valid()) {
     // Just past the limit, so that the next tick finds the response overdue.
@@ -615,7 +699,16 @@ void Ros2ActionNode<ActionT>::waitForWork(std::chrono::nanoseconds cap)
   if (!private_executor.is_spinning()) {
     private_executor.spin_once(timeout);
   }
+  const bool early = std::chrono::steady_clock::now() - start < timeout;
   askForResultOnceShown();
+  if (!left_goals.empty()) {
+    left_goals.settle(*action_client);
+    // A followed goal's tick looks itself.
+    if (!followsGoal() && server_watch->hasLeft(*action_client)) {
+      forgetServer();
+    }
+  }
+  return early;
 }
 
 template <class ActionT>
@@ -640,11 +733,17 @@ void Ros2ActionNode<ActionT>::cancelGoal()
     return;
   }
   const CancellingReset reset(cancelling);
-  pollAbandonedGoals();
+  pollLeftGoals();
   private_executor.cancel();
   if (!rclcpp::ok()) {
     // Once ROS is down nothing reaches the server.
     abandonPendingGoal();
+    goal_handle.reset();
+    return;
+  }
+  if (followsGoal() && server_watch->hasLeft(*action_client, true)) {
+    forgetServer();
+    pending_goal_handle = {};
     goal_handle.reset();
     return;
   }
@@ -669,7 +768,6 @@ void Ros2ActionNode<ActionT>::cancelGoal()
   }
   // So that a result that comes before the cancel's answer still counts.
   askForResultOnceShown();
-  using CancelResponse = typename rclcpp_action::Client<ActionT>::CancelResponse;
   const auto deadline = std::chrono::steady_clock::now() + action_timeout;
   while (true) {
     std::shared_future<typename CancelResponse::SharedPtr> answer;
@@ -683,11 +781,8 @@ void Ros2ActionNode<ActionT>::cancelGoal()
     if (private_executor.is_spinning()) {
       break;
     }
-    const auto left = std::chrono::duration_cast<std::chrono::nanoseconds>(
-      deadline - std::chrono::steady_clock::now());
-    if (
-      left <= std::chrono::nanoseconds(0) || private_executor.spin_until_future_complete(
-                                               answer, left) != rclcpp::FutureReturnCode::SUCCESS) {
+    const std::optional<int8_t> code = awaitCancelAnswer(answer, deadline);
+    if (!code) {
       RCLCPP_ERROR(
         node->get_logger(), "Failed to cancel action server for [%s]", client_action_name.c_str());
       break;
@@ -695,14 +790,51 @@ void Ros2ActionNode<ActionT>::cancelGoal()
     // A server may answer a goal before it has registered it, and a cancel that comes in
     // between finds no goal: ask again until the cancel timeout.
     if (
-      answer.get()->return_code != CancelResponse::ERROR_UNKNOWN_GOAL_ID ||
-      std::chrono::steady_clock::now() + kCancelRetryPause >= deadline) {
-      EE_LOG_DEBUG("cancel action get response from halcyra");
-      break;
+      *code == CancelResponse::ERROR_UNKNOWN_GOAL_ID &&
+      std::chrono::steady_clock::now() + kCancelRetryPause < deadline) {
+      std::this_thread::sleep_for(kCancelRetryPause);
+      continue;
     }
-    std::this_thread::sleep_for(kCancelRetryPause);
+    EE_LOG_DEBUG("cancel action get response from halcyra");
+    if (*code == CancelResponse::ERROR_REJECTED) {
+      EE_LOG_ERROR("action cancel refused by server [{}], goal still followed", client_action_name);
+      return;
+    }
+    if (*code == CancelResponse::ERROR_GOAL_TERMINATED) {
+      // Its result is there to take.
+      askForResult();
+      return;
+    }
+    if (*code == CancelResponse::ERROR_UNKNOWN_GOAL_ID) {
+      EE_LOG_ERROR("action goal unknown to server [{}], cancel given up", client_action_name);
+    }
+    break;
   }
   goal_handle.reset();
+}
+
+template <class ActionT>
+std::optional<int8_t> Ros2ActionNode<ActionT>::awaitCancelAnswer(
+  const std::shared_future<typename CancelResponse::SharedPtr> & answer,
+  std::chrono::steady_clock::time_point deadline)
+{
+  while (true) {
+    const auto left = std::chrono::duration_cast<std::chrono::nanoseconds>(
+      deadline - std::chrono::steady_clock::now());
+    if (left <= std::chrono::nanoseconds(0)) {
+      return std::nullopt;
+    }
+    const auto slice =
+      std::min<std::chrono::nanoseconds>(left, ServerWatch<ActionT>::kPresencePeriod);
+    if (
+      private_executor.spin_until_future_complete(answer, slice) ==
+      rclcpp::FutureReturnCode::SUCCESS) {
+      return answer.get()->return_code;
+    }
+    if (server_watch->hasLeft(*action_client)) {
+      return std::nullopt;
+    }
+  }
 }
 
 template <class ActionT>
@@ -710,6 +842,24 @@ void Ros2ActionNode<ActionT>::endGoal()
 {
   // A result that comes during the cancel's wait still counts.
   cancelGoal();
+  if (goal_handle && !has_result && !goal_unknown && outcome_due) {
+    // The server kept the goal: its outcome is handed over once it ends.
+    outcome_due = false;
+    const int32_t cmd = goal_cmd;
+    left_goals.keep(*action_client, goal_handle, [this, cmd](const WrappedResult * result) {
+      if (result) {
+        onResultReceived(*result);
+      } else {
+        onGoalLost(cmd);
+      }
+    });
+  }
+  handOverOutcome();
+}
+
+template <class ActionT>
+void Ros2ActionNode<ActionT>::handOverOutcome()
+{
   if (outcome_due && has_result) {
     outcome_due = false;
     const WrappedResult result = wrapped_result;
@@ -719,6 +869,23 @@ void Ros2ActionNode<ActionT>::endGoal()
   }
   reportGoalLost();
   clearGoalState();
+}
+
+template <class ActionT>
+BT::NodeStatus Ros2ActionNode<ActionT>::loseServer()
+{
+  forgetServer();
+  reportGoalLost();
+  clearGoalState();
+  return validateResultStatus(onActionError(kServerUnreachable));
+}
+
+template <class ActionT>
+void Ros2ActionNode<ActionT>::forgetServer()
+{
+  EE_LOG_ERROR("action server [{}] left the graph", client_action_name);
+  server_ready = false;
+  left_goals.forgetAll();
 }
 
 template <class ActionT>
@@ -734,15 +901,15 @@ template <class ActionT>
 void Ros2ActionNode<ActionT>::abandonPendingGoal()
 {
   if (pending_goal_handle.valid()) {
-    abandoned_goals.push_back(pending_goal_handle);
+    left_goals.abandon(pending_goal_handle);
     pending_goal_handle = {};
   }
 }
 
 template <class ActionT>
-void Ros2ActionNode<ActionT>::pollAbandonedGoals()
+void Ros2ActionNode<ActionT>::pollLeftGoals()
 {
-  if (abandoned_goals.empty()) {
+  if (left_goals.empty()) {
     return;
   }
   if (!private_executor.is_spinning()) {
@@ -750,45 +917,22 @@ void Ros2ActionNode<ActionT>::pollAbandonedGoals()
     // acceptance queued behind feedback or status; the bound only matters under a flood.
     private_executor.spin_all(action_timeout);
   }
-  cancelAcceptedAbandonedGoals();
-}
-
-template <class ActionT>
-void Ros2ActionNode<ActionT>::cancelAcceptedAbandonedGoals()
-{
-  for (auto goal = abandoned_goals.begin(); goal != abandoned_goals.end();) {
-    if (goal->wait_for(std::chrono::seconds(0)) != std::future_status::ready) {
-      ++goal;
-      continue;
-    }
-    const auto handle = goal->get();
-    goal = abandoned_goals.erase(goal);
-    if (!handle) {
-      continue;
-    }
-    try {
-      // Not waited for: the request is on its way, and its answer changes nothing here.
-      action_client->async_cancel_goal(handle);
-      EE_LOG_DEBUG("action late accepted goal cancelled");
-    } catch (const rclcpp_action::exceptions::UnknownGoalHandleError &) {
-      EE_LOG_DEBUG("action late accepted goal already finished");
-    }
-  }
+  left_goals.settle(*action_client);
 }
 
 template <class ActionT>
 void Ros2ActionNode<ActionT>::settleAbandonedGoals(std::chrono::nanoseconds timeout)
 {
   const auto deadline = std::chrono::steady_clock::now() + timeout;
-  for (const auto & goal : abandoned_goals) {
+  for (const auto & response : left_goals.awaitedResponses()) {
     const auto left = deadline - std::chrono::steady_clock::now();
     if (left <= std::chrono::nanoseconds(0) || private_executor.is_spinning()) {
       break;
     }
-    private_executor.spin_until_future_complete(goal, left);
+    private_executor.spin_until_future_complete(response, left);
   }
-  cancelAcceptedAbandonedGoals();
-  abandoned_goals.clear();
+  left_goals.cancelAccepted(*action_client);
+  left_goals.clear();
 }
 
 template <class ActionT>
@@ -796,6 +940,7 @@ void Ros2ActionNode<ActionT>::clearGoalState()
 {
   goal_in_flight = false;
   has_result = false;
+  goal_unknown = false;
   is_paused = false;
   pending_goal_handle = {};
   goal_handle.reset();

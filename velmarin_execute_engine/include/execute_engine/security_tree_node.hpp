@@ -40,8 +40,9 @@ public:
   // Starts a new goal for a new obstacle request (see above), else as the base.
   BT::NodeStatus tick() override;
 
-  // Counts a failure for a server not found or a goal response that did not come (a goal
-  // fillGoal refused is counted there); FAILURE.
+  // Counts a failure for a server not found or gone, a goal the server does not hold, and a
+  // goal response that did not come (whose goal then counts once, as that failure, not as the
+  // success its filling counted); a goal fillGoal refused is counted there. FAILURE.
   BT::NodeStatus onActionError(int32_t error_code) override;
 
   // True: a request is answered by its own goal's acceptance.

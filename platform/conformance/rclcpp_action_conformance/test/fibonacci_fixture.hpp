@@ -38,18 +38,22 @@ std::shared_ptr<Message> holding(std::vector<int32_t> sequence)
 }
 
 /// A Fibonacci server on its own node and multi-threaded executor, whose decisions the test
-/// sets and whose accepted goals the test drives by hand.
+/// sets and whose accepted goals the test drives by hand. In a reentrant group it answers
+/// requests while a goal decision is held; otherwise one request at a time.
 class ScriptedFibonacciServer
 {
 public:
-  explicit ScriptedFibonacciServer(const std::string & action_name)
+  ScriptedFibonacciServer(const std::string & action_name, rclcpp::CallbackGroupType group_type)
   : node_(std::make_shared<rclcpp::Node>("fibonacci_server")),
+    group_(node_->create_callback_group(group_type)),
     server_executor_(rclcpp::ExecutorOptions(), 2)
   {
     server_ = rclcpp_action::create_server<Fibonacci>(
       node_, action_name,
-      [this](const rclcpp_action::GoalUUID &, std::shared_ptr<const Fibonacci::Goal>) {
+      [this](const rclcpp_action::GoalUUID & goal_id, std::shared_ptr<const Fibonacci::Goal>) {
         std::unique_lock<std::mutex> lock(mutex_);
+        requested_.push_back(goal_id);
+        requested_changed_.notify_all();
         decisions_released_.wait(lock, [this] { return !decisions_held_; });
         return goal_decision.load();
       },
@@ -60,7 +64,8 @@ public:
           accepted_.push_back(handle);
           accepted_changed_.notify_all();
         }
-      });
+      },
+      rcl_action_server_get_default_options(), group_);
     server_executor_.add_node(node_);
     spinner_ = std::thread([this] { server_executor_.spin(); });
     // A cancel that comes before the spin has begun would be lost, and the spin never end.
@@ -85,6 +90,19 @@ public:
     auto handle = accepted_.front();
     accepted_.pop_front();
     return handle;
+  }
+
+  /// The id of the next goal request, waiting for it if need be (even while decisions are held);
+  /// all zero after kPatience.
+  rclcpp_action::GoalUUID next_goal_request()
+  {
+    std::unique_lock<std::mutex> lock(mutex_);
+    if (!requested_changed_.wait_for(lock, kPatience, [this] { return !requested_.empty(); })) {
+      return {};
+    }
+    const auto goal_id = requested_.front();
+    requested_.pop_front();
+    return goal_id;
   }
 
   /// The next `count` accepted goals by their order; fewer after kPatience.
@@ -115,11 +133,15 @@ public:
 
 private:
   rclcpp::Node::SharedPtr node_;
+  // The node holds its groups weakly.
+  rclcpp::CallbackGroup::SharedPtr group_;
   rclcpp::executors::MultiThreadedExecutor server_executor_;
   rclcpp_action::Server<Fibonacci>::SharedPtr server_;
   std::thread spinner_;
   std::mutex mutex_;
   std::condition_variable accepted_changed_;
+  std::deque<rclcpp_action::GoalUUID> requested_;
+  std::condition_variable requested_changed_;
   bool decisions_held_ = false;
   std::condition_variable decisions_released_;
   std::deque<std::shared_ptr<ServerGoalHandle>> accepted_;
@@ -156,7 +178,11 @@ protected:
     rclcpp::shutdown();
   }
 
-  void start_server() { server_ = std::make_unique<ScriptedFibonacciServer>("fibonacci"); }
+  void start_server(
+    rclcpp::CallbackGroupType group_type = rclcpp::CallbackGroupType::MutuallyExclusive)
+  {
+    server_ = std::make_unique<ScriptedFibonacciServer>("fibonacci", group_type);
+  }
 
   /// Spins the client's executor until `done` holds; false after kPatience.
   bool spin_until(const std::function<bool()> & done)

@@ -36,8 +36,11 @@ enum class CancelResponse : int8_t
 ///
 /// The server is three services ("<name>/_action/send_goal", ".../cancel_goal",
 /// ".../get_result") and two publishers (".../feedback", ".../status"); its callbacks run in the
-/// executor that serves its callback group. A goal's acceptance is answered before
-/// `handle_accepted` runs; a result request waits until its goal ends.
+/// executor that serves its callback group. A goal is answered first and only then registered,
+/// its status published and `handle_accepted` run: in a reentrant group a result request that
+/// comes in between is answered at once with status UNKNOWN and an empty result, and a cancel
+/// request ERROR_UNKNOWN_GOAL_ID. A result request for a goal the server holds waits until the
+/// goal ends.
 template <typename ActionT>
 class Server
 {
@@ -76,14 +79,10 @@ public:
         typename GoalService::Response response;
         response.accepted = decision != GoalResponse::REJECT;
         // As in ROS 2, the response's stamp stays zero; the goal's own stamp is its acceptance.
-        std::shared_ptr<ServerGoalHandle<ActionT>> handle;
-        if (response.accepted) {
-          handle = goals->accept(
-            goal_id, goal, clock->now(), decision == GoalResponse::ACCEPT_AND_EXECUTE);
-        }
         service->send_response(*header, response);
-        if (handle) {
-          handle_accepted(handle);
+        if (response.accepted) {
+          handle_accepted(goals->accept(
+            goal_id, goal, clock->now(), decision == GoalResponse::ACCEPT_AND_EXECUTE));
         }
       },
       options.goal_service_qos, group);

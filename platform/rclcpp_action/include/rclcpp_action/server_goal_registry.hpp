@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <chrono>
 #include <functional>
+#include <limits>
 #include <memory>
 #include <mutex>
 #include <utility>
@@ -140,7 +141,9 @@ public:
 
   /// Processes a cancel request: the goals it names (one goal by id, the goals accepted at or
   /// before a stamp, or every goal when both are zero) that can still be canceled are offered
-  /// to `decide`; those it accepts move to CANCELING and are listed in the response.
+  /// to `decide`; those it accepts move to CANCELING and are listed in the response. A goal
+  /// named by id alone that the server does not hold is ERROR_UNKNOWN_GOAL_ID, one already
+  /// canceling or ended ERROR_GOAL_TERMINATED; ERROR_REJECTED when `decide` refused them all.
   void cancel(const GoalInfo & request, const CancelDecider & decide, CancelResponse & response)
   {
     std::vector<std::weak_ptr<GoalHandle>> targets;
@@ -187,6 +190,8 @@ private:
     return status == GoalStatus::STATUS_ACCEPTED || status == GoalStatus::STATUS_EXECUTING;
   }
 
+  // A request naming one goal (id, no stamp) answers for that goal alone: unknown, or no
+  // longer cancelable, which counts as ended even while the goal is still canceling.
   int8_t collect_cancel_targets(
     const GoalInfo & request, std::vector<std::weak_ptr<GoalHandle>> & targets)
   {
@@ -195,22 +200,27 @@ private:
       std::all_of(requested_id.begin(), requested_id.end(), [](uint8_t byte) { return byte == 0; });
     const int64_t requested_stamp = nanoseconds_of(request.stamp);
     std::lock_guard<std::mutex> lock(mutex_);
+    if (!any_id && requested_stamp == 0) {
+      const auto it = find_locked(requested_id);
+      if (it == goals_.end()) {
+        return CancelResponse::ERROR_UNKNOWN_GOAL_ID;
+      }
+      if (!cancelable(it->status)) {
+        return CancelResponse::ERROR_GOAL_TERMINATED;
+      }
+      targets.push_back(it->handle);
+      return CancelResponse::ERROR_NONE;
+    }
+    const int64_t latest_stamp =
+      any_id && requested_stamp == 0 ? std::numeric_limits<int64_t>::max() : requested_stamp;
     for (const auto & goal : goals_) {
       const bool named =
-        (any_id && requested_stamp == 0) || (!any_id && goal.info.goal_id.uuid == requested_id) ||
-        (requested_stamp != 0 && nanoseconds_of(goal.info.stamp) <= requested_stamp);
+        nanoseconds_of(goal.info.stamp) <= latest_stamp || goal.info.goal_id.uuid == requested_id;
       if (named && cancelable(goal.status)) {
         targets.push_back(goal.handle);
       }
     }
-    if (!targets.empty() || any_id) {
-      return CancelResponse::ERROR_NONE;
-    }
-    const auto it = find_locked(requested_id);
-    if (it == goals_.end()) {
-      return CancelResponse::ERROR_UNKNOWN_GOAL_ID;
-    }
-    return it->result ? CancelResponse::ERROR_GOAL_TERMINATED : CancelResponse::ERROR_NONE;
+    return CancelResponse::ERROR_NONE;
   }
 
   typename std::vector<Goal>::iterator find_locked(const GoalUUID & goal_id)

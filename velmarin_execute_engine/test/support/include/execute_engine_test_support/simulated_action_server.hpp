@@ -23,10 +23,10 @@ namespace execute_engine_test_support
 
 // A scriptable server of the action ActionT under `action_name`, on a node of its own named
 // after the action (so the name holds only node-name characters), spun by the given executor (which must outlive it and have a thread free for each answer held back).
-// It records every goal request in order of arrival, accepts or refuses goals, accepts every
-// cancel request, can hold either kind of answer back (until its delay passes or is set to
-// zero), and lets the test publish feedback for
-// an accepted goal and end it. Accepted goals run until the test ends them or the server goes.
+// It records every goal request in order of arrival, accepts or refuses goals and cancel
+// requests, can hold either kind of answer back (until its delay passes or is set to zero), and
+// lets the test publish feedback for an accepted goal and end it. Accepted goals run until the
+// test ends them or the server goes.
 template <typename ActionT>
 class SimulatedActionServer
 {
@@ -58,7 +58,7 @@ public:
         std::unique_lock<std::mutex> lock(s->mutex);
         ++s->cancels;
         s->Hold(lock, s->cancel_delay);
-        return rclcpp_action::CancelResponse::ACCEPT;
+        return s->cancel_decision;
       },
       [s = state_](std::shared_ptr<GoalHandle> handle) {
         std::lock_guard<std::mutex> lock(s->mutex);
@@ -81,6 +81,12 @@ public:
   // Later goals are accepted (and executed at once; the default) or refused.
   void SetGoalDecision(rclcpp_action::GoalResponse decision) { Set(state_->decision, decision); }
 
+  // Later cancel requests for goals it runs are accepted (the default) or refused.
+  void SetCancelDecision(rclcpp_action::CancelResponse decision)
+  {
+    Set(state_->cancel_decision, decision);
+  }
+
   // How long each later goal or cancel answer is held back (none until set); zero also lets
   // the answers held so far go.
   void SetGoalAnswerDelay(ms delay) { Set(state_->goal_delay, delay); }
@@ -94,11 +100,16 @@ public:
   {
     return Wait(timeout, [this, count] { return state_->goals.size() >= count; });
   }
+  // Cancel requests that reached the server's code: for goals it had accepted and runs.
   size_t CancelRequests() const { return Read(state_->cancels); }
   bool WaitForCancelRequests(size_t count, ms timeout) const
   {
     return Wait(timeout, [this, count] { return state_->cancels >= count; });
   }
+
+  // True once the `index`th goal received has been accepted and handed to the server's code,
+  // false after `timeout`; from then on a cancel of it reaches that code.
+  bool WaitForAcceptance(size_t index, ms timeout) { return Accepted(index, timeout) != nullptr; }
 
   // Publishes feedback for, or ends (SUCCEEDED, else ABORTED), the `index`th goal received, once
   // accepted; false if that takes longer than `timeout`.
@@ -135,6 +146,7 @@ private:
     std::mutex mutex;
     std::condition_variable changed;
     rclcpp_action::GoalResponse decision = rclcpp_action::GoalResponse::ACCEPT_AND_EXECUTE;
+    rclcpp_action::CancelResponse cancel_decision = rclcpp_action::CancelResponse::ACCEPT;
     ms goal_delay{0};
     ms cancel_delay{0};
     std::vector<rclcpp_action::GoalUUID> ids;
