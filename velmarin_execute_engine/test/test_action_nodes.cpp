@@ -228,8 +228,8 @@ TEST_F(ActionNodesTest, EveryMoveOrWorkGoalHasOneOutcomeAndNoneIsLeftRunning)
     if (seen_at == "destruction") {
       late.reset();
     } else if (seen_at == "wait") {
-      engine_test::Eventually(
-        [&] { return !late->watchesLeftGoals() || (late->waitForWork(kPatience), false); });
+      EXPECT_TRUE(engine_test::Eventually(
+        [&] { return !late->watchesLeftGoals() || (late->waitForWork(kPatience), false); }));
     } else {
       ASSERT_TRUE(planner_.PublishFeedback(planner_.Goals().size() - 1, Planner::Feedback()));
       std::this_thread::sleep_for(100ms);  // lets the server answer
@@ -307,8 +307,8 @@ TEST_F(ActionNodesTest, AGoalEndsAsItsServerSays)
       if (script == kRefusesHaltsCancel) {
         node->halt();
         ASSERT_TRUE(server->Finish(goal, ResultCode::SUCCEEDED, result_));
-        engine_test::Eventually(
-          [&] { return !node->watchesLeftGoals() || (node->waitForWork(kPatience), false); });
+        EXPECT_TRUE(engine_test::Eventually(
+          [&] { return !node->watchesLeftGoals() || (node->waitForWork(kPatience), false); }));
         status = node->status();
       } else {
         // Logged, the goal followed, and the same request not sent again.

@@ -253,8 +253,10 @@ protected:
   // The goal started at IDLE has not had its outcome handed over yet; `goal_cmd` started it.
   bool outcome_due = false;
   int32_t goal_cmd = 0;
-  // The cancel request the server refused for the followed goal.
-  std::shared_ptr<const ExecuteEngine::Request> refused_cancel;
+  // The cancel request that left the followed goal followed (the server refused it, or the
+  // goal had ended there): it is not sent again. Held, so that no later request takes its
+  // address.
+  std::shared_ptr<const ExecuteEngine::Request> answered_cancel;
   // What the server shows of itself to `action_client`.
   std::unique_ptr<ServerWatch<ActionT>> server_watch;
   // Goals of `action_client` let go of while the server may still run them.
@@ -477,14 +479,13 @@ BT::NodeStatus Ros2ActionNode<ActionT>::tick()
   if (followsGoal() && server_watch->hasLeft(*action_client)) {
     return loseServer();
   }
-  // The service thread may replace the request at any time; this tick keeps its own copy.
-  const std::shared_ptr<const ExecuteEngine::Request> request = g_execute_engine->GetRequest();
+  const ExecuteEngine::Request * request = g_execute_engine->GetRequestPtr();
   const int32_t cmd = request->command.cmd;
-  if ((cmd == kCancelCmd || cmd == kOtherCancelCmd) && request != refused_cancel) {
+  if ((cmd == kCancelCmd || cmd == kOtherCancelCmd) && request != answered_cancel.get()) {
     EE_LOG_DEBUG("action step into cancel");
     cancelGoal();
     if (goal_handle) {
-      refused_cancel = request;
+      answered_cancel = g_execute_engine->GetRequest();
       return followGoal();
     }
     handOverOutcome();
@@ -515,7 +516,7 @@ BT::NodeStatus Ros2ActionNode<ActionT>::startGoal(int32_t cmd)
   wrapped_result = WrappedResult{};
   feedback_seen = false;
   result_asked = false;
-  refused_cancel.reset();
+  answered_cancel.reset();
   outcome_due = true;
   goal_cmd = cmd;
 
